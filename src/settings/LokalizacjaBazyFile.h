@@ -1,0 +1,56 @@
+#pragma once
+// baza.set: the suite's connection settings beside the executable, its one-level backup, and the
+// database location published in the per-user registry store on every save.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+class TProfileFile;
+}
+
+// Network protocol of a remote server; one byte, stored as its number. Values 3..255 may occur
+// (read from a file) and are kept as they are.
+enum TIBNetProtocol : std::uint8_t { npTCP = 0, npNamedPipes = 1, npSPX = 2 };
+
+class TLokalizacjaBazyFile {
+public:
+    // An empty path means baza.set in the executable's directory. Touches no file.
+    explicit TLokalizacjaBazyFile(const std::string& fileName = {});
+    virtual ~TLokalizacjaBazyFile();
+
+    // Reads the seven keys with their defaults. On a read error shows the error window and raises EAbort.
+    virtual void Load();
+    // Writes the seven keys (each at once), then the registry value; "Unable to write to %s" on failure.
+    virtual void Save();
+
+    void MakeBackup();
+    void RestoreFromBackup();
+    void DeleteBackup();
+    std::string BackupFileName() const { return FIniFileName + "~"; }
+    // The location string published in the registry: the database directory in one of the four forms.
+    std::string LocationString() const;
+
+    const std::string& FileName() const { return FIniFileName; }
+    bool RemoteSerwer() const { return FRemoteSerwer; }
+    void SetRemoteSerwer(bool value) { FRemoteSerwer = value; }
+    const std::string& DatabaseDir() const { return FDatabaseDir; }
+    void SetDatabaseDir(const std::string& value) { FDatabaseDir = value; }
+    const std::string& SerwerName() const { return FSerwerName; }
+    void SetSerwerName(const std::string& value) { FSerwerName = value; }
+    TIBNetProtocol ProtocolName() const { return FProtocolName; }
+    void SetProtocolName(TIBNetProtocol value) { FProtocolName = value; }
+
+    std::string SharedDir;
+    std::string ProfileDir;
+    std::string DatabaseFileExt;
+
+private:
+    std::string FIniFileName;
+    bool FRemoteSerwer = false;
+    std::string FDatabaseDir;
+    std::string FSerwerName;
+    TIBNetProtocol FProtocolName = npTCP;
+    std::unique_ptr<platform::TProfileFile> FiniFile;
+};
