@@ -1,0 +1,143 @@
+#include "platform/Files.h"
+
+#include "core/FileSys.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+void SetError(std::string* error, const std::string& what) {
+    if (error)
+        *error = what + ": " + std::strerror(errno);
+}
+
+bool WriteAll(int fd, const std::string& content) {
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+} // namespace
+
+std::optional<std::string> ReadFile(const std::string& path, std::string* error, bool* missing) {
+    if (missing)
+        *missing = false;
+    if (IsWindowsFormPath(path)) {
+        errno = ENOENT;
+        if (missing)
+            *missing = true;
+        SetError(error, path);
+        return std::nullopt;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (missing)
+            *missing = errno == ENOENT || errno == ENOTDIR;
+        SetError(error, path);
+        return std::nullopt;
+    }
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            SetError(error, path); // EISDIR for a directory
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return content;
+}
+
+bool WriteFileAtomic(const std::string& path, const std::string& content, std::string* error) {
+    if (IsWindowsFormPath(path)) {
+        errno = ENOENT;
+        SetError(error, path);
+        return false;
+    }
+    struct stat existing {};
+    const bool exists = ::stat(path.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) {
+        errno = EISDIR;
+        SetError(error, path);
+        return false;
+    }
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        SetError(error, path);
+        return false;
+    }
+    mode_t mode = 0;
+    if (exists) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    const bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
+    const int savedErrno = errno;
+    if (::close(fd) != 0 || !ok) {
+        errno = ok ? errno : savedErrno;
+        SetError(error, path);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        SetError(error, path);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool CopyFileAtomic(const std::string& src, const std::string& dst) {
+    const std::optional<std::string> content = ReadFile(src);
+    return content && WriteFileAtomic(dst, *content);
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+    return !IsWindowsFormPath(from) && !IsWindowsFormPath(to) && ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool DeleteFile(const std::string& path) { return !IsWindowsFormPath(path) && ::unlink(path.c_str()) == 0; }
+
+std::string ExeFileName() {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0)
+        return {};
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+std::string ExeDir() {
+    const std::string exe = ExeFileName();
+    const std::size_t slash = exe.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? std::string("/") : exe.substr(0, slash);
+}
+
+} // namespace platform

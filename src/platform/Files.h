@@ -1,0 +1,26 @@
+#pragma once
+// Whole-file operations. Every write that replaces a file goes through a sibling temporary file
+// and one rename, so a crash or a full disk leaves either the old file or the new one, never a torn one.
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// The file's bytes; nullopt with a reason in *error when it cannot be read (a directory, no
+// permission). A missing file gives nullopt with *missing set.
+std::optional<std::string> ReadFile(const std::string& path, std::string* error = nullptr,
+                                    bool* missing = nullptr);
+// Replaces (or creates) the file atomically; an existing file keeps its permission bits.
+bool WriteFileAtomic(const std::string& path, const std::string& content, std::string* error = nullptr);
+// Copies src over dst atomically.
+bool CopyFileAtomic(const std::string& src, const std::string& dst);
+// rename(2): replaces an existing dst in one step.
+bool RenameFile(const std::string& from, const std::string& to);
+bool DeleteFile(const std::string& path);
+
+// The running executable and its directory (no trailing "/", except for the root).
+std::string ExeFileName();
+std::string ExeDir();
+
+} // namespace platform

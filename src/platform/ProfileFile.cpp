@@ -1,0 +1,196 @@
+#include "platform/ProfileFile.h"
+
+#include "core/Encoding.h"
+#include "platform/Files.h"
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (IsBlank(s.front()) || s.front() == '\r'))
+        s.remove_prefix(1);
+    while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool SameName(std::string_view a, std::string_view b) { return LowerCase(a) == LowerCase(b); }
+
+// The file as UTF-8 lines, with what it takes to write it back the way it came.
+struct TParsed {
+    bool bom = false;
+    bool cp1250 = false;
+    std::string eol = "\n";
+    std::vector<std::string> lines; // without their line ends
+    bool endsWithEol = true;
+};
+
+TParsed Parse(std::string_view raw) {
+    TParsed p;
+    if (raw.substr(0, kBom.size()) == kBom) {
+        p.bom = true;
+        raw.remove_prefix(kBom.size());
+    }
+    std::string text;
+    if (IsValidUtf8(raw)) {
+        text.assign(raw);
+    } else {
+        p.cp1250 = true;
+        text = Cp1250ToUtf8(raw);
+    }
+    const std::size_t firstLf = text.find('\n');
+    if (firstLf != std::string::npos && firstLf > 0 && text[firstLf - 1] == '\r')
+        p.eol = "\r\n";
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t lf = text.find('\n', start);
+        if (lf == std::string::npos) {
+            p.lines.push_back(text.substr(start));
+            p.endsWithEol = false;
+            break;
+        }
+        std::size_t end = lf;
+        if (end > start && text[end - 1] == '\r')
+            --end;
+        p.lines.push_back(text.substr(start, end - start));
+        start = lf + 1;
+    }
+    return p;
+}
+
+// "[name]" gives name; nullopt for any other line.
+std::optional<std::string_view> SectionName(std::string_view line) {
+    line = Trim(line);
+    if (line.size() < 2 || line.front() != '[')
+        return std::nullopt;
+    const std::size_t close = line.find(']');
+    if (close == std::string_view::npos)
+        return std::nullopt;
+    return Trim(line.substr(1, close - 1));
+}
+
+// "key = value" gives key; nullopt for lines without "=".
+std::optional<std::string_view> KeyName(std::string_view line, std::string_view* value = nullptr) {
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos)
+        return std::nullopt;
+    if (value)
+        *value = line.substr(eq + 1);
+    return Trim(line.substr(0, eq));
+}
+
+struct TFound {
+    std::ptrdiff_t section = -1;  // line of the header
+    std::ptrdiff_t key = -1;      // line of the key
+    std::ptrdiff_t lastEntry = -1; // last non-blank line of the section
+};
+
+TFound Find(const TParsed& p, std::string_view section, std::string_view key) {
+    TFound f;
+    for (std::size_t i = 0; i < p.lines.size(); ++i) {
+        if (auto name = SectionName(p.lines[i])) {
+            if (f.section >= 0)
+                break; // the first section of the name wins; later duplicates are not read
+            if (SameName(*name, section))
+                f.section = f.lastEntry = static_cast<std::ptrdiff_t>(i);
+            continue;
+        }
+        if (f.section < 0)
+            continue;
+        if (!Trim(p.lines[i]).empty())
+            f.lastEntry = static_cast<std::ptrdiff_t>(i);
+        if (f.key < 0) {
+            auto k = KeyName(p.lines[i]);
+            if (k && SameName(*k, key))
+                f.key = static_cast<std::ptrdiff_t>(i);
+        }
+    }
+    return f;
+}
+
+std::string CleanValue(std::string_view raw) {
+    std::string_view v = Trim(raw);
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    const std::u32string chars = Utf8ToU32(v);
+    if (chars.size() <= TProfileFile::kMaxValueLength)
+        return std::string(v);
+    return U32ToUtf8(std::u32string_view(chars).substr(0, TProfileFile::kMaxValueLength));
+}
+
+std::string Render(const TParsed& p) {
+    std::string text;
+    for (std::size_t i = 0; i < p.lines.size(); ++i) {
+        text += p.lines[i];
+        if (i + 1 < p.lines.size() || p.endsWithEol)
+            text += p.eol;
+    }
+    std::string out = p.bom ? std::string(kBom) : std::string();
+    // A Windows-1250 file stays Windows-1250 unless a value cannot be said in it.
+    if (p.cp1250 && Cp1250ToUtf8(Utf8ToCp1250(text)) == text)
+        out += Utf8ToCp1250(text);
+    else
+        out += text;
+    return out;
+}
+
+} // namespace
+
+std::string TProfileFile::ReadString(const std::string& section, const std::string& key,
+                                     const std::string& def) const {
+    std::string error;
+    bool missing = false;
+    const std::optional<std::string> raw = ReadFile(FFileName, &error, &missing);
+    if (!raw) {
+        if (missing)
+            return def;
+        throw EProfileError("Unable to read " + error);
+    }
+    const TParsed p = Parse(*raw);
+    const TFound f = Find(p, section, key);
+    if (f.key < 0)
+        return def;
+    std::string_view value;
+    KeyName(p.lines[static_cast<std::size_t>(f.key)], &value);
+    return CleanValue(value);
+}
+
+bool TProfileFile::WriteString(const std::string& section, const std::string& key, const std::string& value,
+                               std::string* error) {
+    if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos ||
+        key.find_first_of("\r\n=[") != std::string::npos) {
+        if (error)
+            *error = "a line break or NUL cannot be stored in a profile value";
+        return false;
+    }
+    bool missing = false;
+    const std::optional<std::string> raw = ReadFile(FFileName, error, &missing);
+    if (!raw && !missing)
+        return false;
+    TParsed p = raw ? Parse(*raw) : TParsed{};
+    const TFound f = Find(p, section, key);
+    const std::string line = key + "=" + value;
+    if (f.key >= 0) {
+        p.lines[static_cast<std::size_t>(f.key)] = line;
+    } else if (f.section >= 0) {
+        p.lines.insert(p.lines.begin() + f.lastEntry + 1, line);
+    } else {
+        if (!p.lines.empty() && !Trim(p.lines.back()).empty())
+            p.lines.emplace_back();
+        p.lines.push_back("[" + section + "]");
+        p.lines.push_back(line);
+        p.endsWithEol = true;
+    }
+    return WriteFileAtomic(FFileName, Render(p), error);
+}
+
+} // namespace platform

@@ -1,0 +1,39 @@
+#pragma once
+// An INI profile file read and written by the Windows rules: section and key names without regard to
+// letter case, the first of duplicate sections or keys wins, values trimmed with one pair of enclosing
+// quotes dropped and at most 2047 characters read, other lines left as they are. A file that is not
+// valid UTF-8 is read as Windows-1250 (carried over from Windows) and keeps that encoding, its line
+// ending style and a byte-order mark when written. Every write replaces the file atomically.
+
+#include "core/Exception.h"
+
+#include <string>
+
+namespace platform {
+
+class EProfileError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+class TProfileFile {
+public:
+    explicit TProfileFile(std::string fileName) : FFileName(std::move(fileName)) {}
+
+    const std::string& FileName() const { return FFileName; }
+
+    // The value, or def when the file, the section or the key is missing. A file that exists but
+    // cannot be read (a directory, no permission) raises EProfileError.
+    std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
+    // Writes one value at once, creating the file and the section as needed; false when the file
+    // cannot be written (the old file then stays whole) or the value holds a line break.
+    bool WriteString(const std::string& section, const std::string& key, const std::string& value,
+                     std::string* error = nullptr);
+
+    static constexpr std::size_t kMaxValueLength = 2047;
+
+private:
+    std::string FFileName;
+};
+
+} // namespace platform
