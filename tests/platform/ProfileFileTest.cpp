@@ -71,11 +71,18 @@ TEST(ProfileFile, UnreadableFilesRaise) {
     TTempDir tmp;
     std::filesystem::create_directory(tmp / "baza.set");
     EXPECT_THROW(TProfileFile(tmp / "baza.set").ReadString("MAIN", "K", ""), platform::EProfileError);
-    if (::geteuid() != 0) {
-        WriteWholeFile(tmp / "locked.set", "[MAIN]\nK=1\n");
-        ::chmod((tmp / "locked.set").c_str(), 0);
-        EXPECT_THROW(TProfileFile(tmp / "locked.set").ReadString("MAIN", "K", ""), platform::EProfileError);
-    }
+    WriteWholeFile(tmp / "locked.set", "[MAIN]\nK=1\n");
+    ::chmod((tmp / "locked.set").c_str(), 0);
+    ::chmod(tmp.Path().c_str(), 0755);
+    EXPECT_EQ(RunUnprivileged([&] {
+                  try {
+                      TProfileFile(tmp / "locked.set").ReadString("MAIN", "K", "");
+                  } catch (const platform::EProfileError&) {
+                      return 0;
+                  }
+                  return 1;
+              }),
+              0);
 }
 
 TEST(ProfileFile, WritesLeaveEverythingElseAsItWas) {
@@ -122,13 +129,13 @@ TEST(ProfileFile, RefusedWritesLeaveTheOldFileWhole) {
     WriteWholeFile(file, "[MAIN]\nA=1\n");
     TProfileFile ini(file);
     EXPECT_FALSE(ini.WriteString("MAIN", "A", "x\nREMOTE=0"));
-    if (::geteuid() != 0) {
-        ::chmod(tmp.Path().c_str(), 0500);
-        std::string error;
-        EXPECT_FALSE(ini.WriteString("MAIN", "A", "2", &error));
-        EXPECT_FALSE(error.empty());
-        ::chmod(tmp.Path().c_str(), 0700);
-    }
+    ::chmod(tmp.Path().c_str(), 0755); // readable, not writable, for the unprivileged child
+    EXPECT_EQ(RunUnprivileged([&] {
+                  std::string error;
+                  return !ini.WriteString("MAIN", "A", "2", &error) && !error.empty() ? 0 : 1;
+              }),
+              0);
+    ::chmod(tmp.Path().c_str(), 0700);
     // A directory in place of the file cannot be replaced.
     std::filesystem::create_directory(tmp / "dir.set");
     EXPECT_FALSE(TProfileFile(tmp / "dir.set").WriteString("MAIN", "A", "2"));

@@ -12,10 +12,7 @@ namespace {
 // Each test has registry files of its own.
 class RegistryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ::setenv("ZELWAN_REGISTRY_USER", (tmp / "user.reg").c_str(), 1);
-        ::setenv("ZELWAN_REGISTRY_MACHINE", (tmp / "machine.reg").c_str(), 1);
-    }
+    void SetUp() override { UsePrivateRegistry(tmp); }
     TTempDir tmp;
 };
 } // namespace

@@ -1,0 +1,122 @@
+#include "settings/LokalizacjaBazyFile.h"
+
+#include "core/Exception.h"
+#include "core/FileSys.h"
+#include "core/KwUtils.h"
+#include "core/UiPort.h"
+#include "platform/Files.h"
+#include "platform/ProfileFile.h"
+#include "platform/Registry.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+
+constexpr const char* kSection = "MAIN";
+
+// "0x"/"0X" with at least one more character is hexadecimal, anything else decimal; a value that
+// does not parse (or is out of the 32-bit range) gives the default.
+std::int32_t ParseInteger(const std::string& text, std::int32_t def) {
+    if (text.empty())
+        return def;
+    const bool hex = text.size() >= 3 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const char* begin = text.c_str() + (hex ? 2 : 0);
+    if (hex && (*begin == '-' || *begin == '+' || *begin == ' '))
+        return def;
+    char* end = nullptr;
+    errno = 0;
+    if (hex) {
+        const unsigned long long v = std::strtoull(begin, &end, 16);
+        if (errno || *end || v > 0xFFFFFFFFull)
+            return def;
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+    }
+    if (*begin == ' ' || *begin == '\t')
+        return def;
+    const long long v = std::strtoll(begin, &end, 10);
+    if (errno || *end || v < INT32_MIN || v > INT32_MAX)
+        return def;
+    return static_cast<std::int32_t>(v);
+}
+
+} // namespace
+
+TLokalizacjaBazyFile::TLokalizacjaBazyFile(const std::string& fileName)
+    : FIniFileName(fileName.empty() ? MakeFileName(platform::ExeDir(), "baza.set") : fileName),
+      FiniFile(std::make_unique<platform::TProfileFile>(FIniFileName)) {}
+
+TLokalizacjaBazyFile::~TLokalizacjaBazyFile() = default;
+
+void TLokalizacjaBazyFile::Load() {
+    try {
+        const std::string exeDir = platform::ExeDir();
+        auto read = [this](const char* key, const std::string& def) {
+            return FiniFile->ReadString(kSection, key, def);
+        };
+        auto readNonEmpty = [&](const char* key, const std::string& def) {
+            const std::string v = read(key, "");
+            return v.empty() ? def : v;
+        };
+        FRemoteSerwer = ParseInteger(read("REMOTE", ""), 1) != 0;
+        FSerwerName = read("SERWER_NAME", "localhost");
+        // One byte: only the low eight bits count, unmapped values stay as they are.
+        FProtocolName = static_cast<TIBNetProtocol>(ParseInteger(read("PROTOCOL_NAME", ""), npTCP) & 0xFF);
+        FDatabaseDir = readNonEmpty("DATABASE_DIR", MakeFileName(exeDir, "BAZA"));
+        SharedDir = readNonEmpty("SHARED_DIR", MakeFileName(exeDir, "SHARED"));
+        ProfileDir = readNonEmpty("PROFIL_DIR", SharedDir);
+        DatabaseFileExt = readNonEmpty("DATABASE_FILE_EXT", ".gdb");
+    } catch (const EAbort&) {
+        throw;
+    } catch (const std::exception& e) {
+        BladOk(std::string("Błąd czytania ustawień dostępu do bazy danych.") + "\r" + e.what(), 100);
+        Abort();
+    }
+}
+
+void TLokalizacjaBazyFile::Save() {
+    auto write = [this](const char* key, const std::string& value) {
+        if (!FiniFile->WriteString(kSection, key, value))
+            throw Exception("Unable to write to " + FIniFileName);
+    };
+    write("REMOTE", FRemoteSerwer ? "1" : "0");
+    write("SERWER_NAME", FSerwerName);
+    write("PROTOCOL_NAME", std::to_string(static_cast<unsigned>(FProtocolName)));
+    write("DATABASE_DIR", FDatabaseDir);
+    write("SHARED_DIR", SharedDir);
+    write("PROFIL_DIR", ProfileDir);
+    write("DATABASE_FILE_EXT", DatabaseFileExt);
+
+    platform::TRegistry registry(platform::TRootKey::HKEY_CURRENT_USER);
+    if (registry.OpenKey("\\Software\\VRL", false)) {
+        registry.WriteString("sciezka_baza", LocationString());
+        registry.CloseKey();
+    }
+}
+
+std::string TLokalizacjaBazyFile::LocationString() const {
+    if (!FRemoteSerwer)
+        return FDatabaseDir;
+    switch (FProtocolName) {
+    case npTCP:
+        return FSerwerName + ":" + FDatabaseDir;
+    case npNamedPipes:
+        return "\\\\" + FSerwerName + "\\" + FDatabaseDir;
+    case npSPX:
+        return FSerwerName + "@" + FDatabaseDir;
+    }
+    return {};
+}
+
+void TLokalizacjaBazyFile::MakeBackup() { platform::CopyFileAtomic(FIniFileName, BackupFileName()); }
+
+void TLokalizacjaBazyFile::RestoreFromBackup() {
+    if (!FileExists(BackupFileName()))
+        return;
+    FiniFile.reset();
+    // One rename over the settings file: there is never a moment without a baza.set.
+    platform::RenameFile(BackupFileName(), FIniFileName);
+    FiniFile = std::make_unique<platform::TProfileFile>(FIniFileName);
+}
+
+void TLokalizacjaBazyFile::DeleteBackup() { platform::DeleteFile(BackupFileName()); }
