@@ -1,0 +1,29 @@
+#include "app/Application.h"
+
+#include "ui/Fonts.h"
+#include "ui/QtUserInterface.h"
+
+#include <QIcon>
+
+const char* const kApplicationTitle = "Konfiguracja połączenia z bazą danych";
+
+TZelwanApplication::TZelwanApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TZelwanApplication::notify(QObject* receiver, QEvent* event) {
+    bool handled = false;
+    RunGuarded([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
+}
+
+void InitApplication() {
+    Q_INIT_RESOURCE(zelwan); // the pictures live in a static library
+    // The application name is the title: the default error box takes it as its caption, and unlike
+    // a display name it is not appended to every window's caption.
+    QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+    QGuiApplication::setDesktopFileName(QStringLiteral("zelwan"));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/zelwan/zelwan-32.png"));
+    icon.addFile(QStringLiteral(":/zelwan/zelwan-48.png"));
+    QApplication::setWindowIcon(icon);
+    InstallFontSubstitutions();
+}

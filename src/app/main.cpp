@@ -1,0 +1,47 @@
+// The connection configuration program: one dialog, the application's main window.
+
+#include "app/Application.h"
+#include "app/LokalizacjaBazy.h"
+#include "ui/QtUserInterface.h"
+#include "ui/SelDir.h"
+#include "ui/XpTheme.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+void FreeThemeManager() {
+    try {
+        Txptheme::FreeMgr();
+    } catch (...) {
+        // The program ends anyway; a failing release has nothing left to spoil.
+    }
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("zelwan %s\n", ZELWAN_VERSION);
+        return 0;
+    }
+    TZelwanApplication app(argc, argv);
+    InitApplication();
+    TQtUserInterface userInterface;
+    InstallSelDirHook();
+
+    int exitCode = 0;
+    RunGuarded([&] {
+        Txptheme::CreateMgr<TxpthemePCB>();
+        try {
+            TfLokalizacjaBazy form;
+            QObject::connect(&form, &QDialog::finished, &app, &QApplication::quit);
+            form.show();
+            exitCode = app.exec();
+        } catch (...) {
+            FreeThemeManager();
+            throw;
+        }
+        FreeThemeManager();
+    });
+    return exitCode;
+}
