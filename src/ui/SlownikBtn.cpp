@@ -261,7 +261,7 @@ void TSlownikBtn::ProcessKeyDown(int key, Qt::KeyboardModifiers shift) {
 }
 
 void TSlownikBtn::UpdateLayout() {
-    if (FInLayout)
+    if (FInLayout || !FBorder || !FContent) // a font change arrives while the constructor still builds the parts
         return;
     FInLayout = true;
     // The height of an edit box in this font: the character height plus eight single borders.
