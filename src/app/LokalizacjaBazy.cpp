@@ -18,12 +18,18 @@
 #include <algorithm>
 
 // The pictures live in a static library: their registration must be asked for by name.
-static void InitResources() { Q_INIT_RESOURCE(zelwan); }
+static void InitResources() {
+    Q_INIT_RESOURCE(zelwan);
+}
 
 namespace {
 
-QString ToQ(const std::string& s) { return QString::fromStdString(s); }
-std::string FromQ(const QString& s) { return s.toStdString(); }
+QString ToQ(const std::string& s) {
+    return QString::fromStdString(s);
+}
+std::string FromQ(const QString& s) {
+    return s.toStdString();
+}
 
 // Where a caption does not fit its designed box in this platform's fonts and style, the box grows to
 // the right just enough, never past maxRight (the next control, or the panel's inner edge).
@@ -55,9 +61,9 @@ TfLokalizacjaBazy::TfLokalizacjaBazy(QWidget* parent, const std::string& setting
 
     setFont(DesignFont(QStringLiteral("MS Sans Serif"), 8));
     const QFont arial = DesignFont(QStringLiteral("Arial"), 9);
-    for (QWidget* w : std::initializer_list<QWidget*>{ui->BBzapisz, ui->BBpomoc, ui->BBanuluj, ui->E_SerwerName,
-                                                      ui->E_DatabaseDir, ui->E_SharedDir, ui->E_ProfileDir,
-                                                      ui->CB_NetProtocol, ui->CB_DatabaseFileExt})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             ui->BBzapisz, ui->BBpomoc, ui->BBanuluj, ui->E_SerwerName, ui->E_DatabaseDir, ui->E_SharedDir,
+             ui->E_ProfileDir, ui->CB_NetProtocol, ui->CB_DatabaseFileExt})
         w->setFont(arial);
     for (TBitBtnKom* b : {ui->BBzapisz, ui->BBpomoc, ui->BBanuluj}) {
         QPalette p = b->palette();
@@ -92,8 +98,10 @@ TfLokalizacjaBazy::TfLokalizacjaBazy(QWidget* parent, const std::string& setting
         if (on)
             RunGuarded([this] { OnRbClick(); });
     });
-    connect(ui->CB_ProfileDir, &QCheckBox::toggled, this, [this] { RunGuarded([this] { CB_ProfileDirClick(); }); });
-    connect(ui->E_SharedDir, &QLineEdit::textChanged, this, [this] { RunGuarded([this] { E_SharedDirChange(); }); });
+    connect(ui->CB_ProfileDir, &QCheckBox::toggled, this,
+            [this] { RunGuarded([this] { CB_ProfileDirClick(); }); });
+    connect(ui->E_SharedDir, &QLineEdit::textChanged, this,
+            [this] { RunGuarded([this] { E_SharedDirChange(); }); });
     ui->SB_DatabaseDir->SetOnClick([this](QObject*) { RunGuarded([this] { SB_DatabaseDirClick(); }); });
     ui->SB_SharedDir->SetOnClick([this](QObject*) { RunGuarded([this] { SB_SharedDirClick(); }); });
     ui->SB_ProfileDir->SetOnClick([this](QObject*) { RunGuarded([this] { SB_ProfileDirClick(); }); });
@@ -108,14 +116,18 @@ TfLokalizacjaBazy::TfLokalizacjaBazy(QWidget* parent, const std::string& setting
     RunGuarded([this] { FormCreate(); });
 }
 
-TfLokalizacjaBazy::~TfLokalizacjaBazy() { FormDestroy(); }
+TfLokalizacjaBazy::~TfLokalizacjaBazy() {
+    FormDestroy();
+}
 
 void TfLokalizacjaBazy::FormCreate() {
     LokalizacjaBazyFile = std::make_unique<TLokalizacjaBazyFile>(FSettingsFile);
     LoadData();
 }
 
-void TfLokalizacjaBazy::FormDestroy() { LokalizacjaBazyFile.reset(); }
+void TfLokalizacjaBazy::FormDestroy() {
+    LokalizacjaBazyFile.reset();
+}
 
 void TfLokalizacjaBazy::LoadData() {
     TLokalizacjaBazyFile& s = *LokalizacjaBazyFile;
@@ -134,7 +146,8 @@ void TfLokalizacjaBazy::LoadData() {
     const int protocol = s.ProtocolName();
     ui->CB_NetProtocol->setCurrentIndex(protocol <= npSPX ? protocol : -1);
     // The list's own search ignores letter case.
-    ui->CB_DatabaseFileExt->setCurrentIndex(ui->CB_DatabaseFileExt->findText(ToQ(s.DatabaseFileExt), Qt::MatchFixedString));
+    ui->CB_DatabaseFileExt->setCurrentIndex(
+        ui->CB_DatabaseFileExt->findText(ToQ(s.DatabaseFileExt), Qt::MatchFixedString));
     ui->E_SharedDir->setText(ToQ(s.SharedDir)); // E_SharedDirChange copies it while the box is unchecked
     ui->E_ProfileDir->setText(ToQ(s.ProfileDir));
     ui->CB_ProfileDir->setChecked(ui->E_SharedDir->text() != ui->E_ProfileDir->text());
@@ -152,10 +165,12 @@ void TfLokalizacjaBazy::SaveData() {
     s.SetRemoteSerwer(ui->RB_remote->isChecked());
     s.SetSerwerName(FromQ(ui->E_SerwerName->text()));
     s.SetDatabaseDir(FromQ(ui->E_DatabaseDir->text()));
-    s.DatabaseFileExt = ui->CB_DatabaseFileExt->currentIndex() < 0 ? std::string()
-                                                                    : FromQ(ui->CB_DatabaseFileExt->currentText());
+    s.DatabaseFileExt = ui->CB_DatabaseFileExt->currentIndex() < 0
+                            ? std::string()
+                            : FromQ(ui->CB_DatabaseFileExt->currentText());
     // The protocol is stored in one byte: no selection (-1) becomes 255.
-    s.SetProtocolName(static_cast<TIBNetProtocol>(static_cast<std::uint8_t>(ui->CB_NetProtocol->currentIndex())));
+    s.SetProtocolName(
+        static_cast<TIBNetProtocol>(static_cast<std::uint8_t>(ui->CB_NetProtocol->currentIndex())));
     s.SharedDir = FromQ(ui->E_SharedDir->text());
     s.ProfileDir = FromQ(ui->E_ProfileDir->text());
     s.Save();
@@ -195,8 +210,8 @@ void TfLokalizacjaBazy::E_SharedDirChange() {
 bool TfLokalizacjaBazy::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        TSlownikBtn* button = watched == ui->E_DatabaseDir ? ui->SB_DatabaseDir
-                              : watched == ui->E_SharedDir ? ui->SB_SharedDir
+        TSlownikBtn* button = watched == ui->E_DatabaseDir  ? ui->SB_DatabaseDir
+                              : watched == ui->E_SharedDir  ? ui->SB_SharedDir
                               : watched == ui->E_ProfileDir ? ui->SB_ProfileDir
                                                             : nullptr;
         // The key goes on to the edit box as well.
@@ -207,17 +222,21 @@ bool TfLokalizacjaBazy::eventFilter(QObject* watched, QEvent* event) {
 }
 
 std::optional<std::string> TfLokalizacjaBazy::SelectDirectory(QWidget* parent, const std::string& start) {
-    const QString dir = QFileDialog::getExistingDirectory(parent, QString(), ToQ(start), QFileDialog::ShowDirsOnly);
+    const QString dir =
+        QFileDialog::getExistingDirectory(parent, QString(), ToQ(start), QFileDialog::ShowDirsOnly);
     if (dir.isEmpty())
         return std::nullopt;
     return FromQ(dir);
 }
 
-void TfLokalizacjaBazy::SetSelectDirectory(TSelectDirectory select) { FSelectDirectory = std::move(select); }
+void TfLokalizacjaBazy::SetSelectDirectory(TSelectDirectory select) {
+    FSelectDirectory = std::move(select);
+}
 
 void TfLokalizacjaBazy::PickDirectory(QLineEdit* edit) {
     const std::string start = FromQ(edit->text());
-    const std::optional<std::string> chosen = FSelectDirectory ? FSelectDirectory(this, start) : SelectDirectory(this, start);
+    const std::optional<std::string> chosen =
+        FSelectDirectory ? FSelectDirectory(this, start) : SelectDirectory(this, start);
     if (chosen)
         edit->setText(ToQ(*chosen));
 }
@@ -227,9 +246,13 @@ void TfLokalizacjaBazy::SB_DatabaseDirClick() {
         PickDirectory(ui->E_DatabaseDir);
 }
 
-void TfLokalizacjaBazy::SB_SharedDirClick() { PickDirectory(ui->E_SharedDir); }
+void TfLokalizacjaBazy::SB_SharedDirClick() {
+    PickDirectory(ui->E_SharedDir);
+}
 
-void TfLokalizacjaBazy::SB_ProfileDirClick() { PickDirectory(ui->E_ProfileDir); }
+void TfLokalizacjaBazy::SB_ProfileDirClick() {
+    PickDirectory(ui->E_ProfileDir);
+}
 
 void TfLokalizacjaBazy::Button1Click() {
     // The Test command attaches to the system database; it is not part of this program yet.
@@ -237,14 +260,19 @@ void TfLokalizacjaBazy::Button1Click() {
 
 void TfLokalizacjaBazy::BBzapiszClick() {
     SaveData();
-    // Only a save that went through is confirmed: after a failed one a later close must still put the backup back.
+    // Only a save that went through is confirmed: after a failed one a later close must still put the backup
+    // back.
     fRestoreNeed = false;
     close();
 }
 
-void TfLokalizacjaBazy::BBanulujClick() { close(); }
+void TfLokalizacjaBazy::BBanulujClick() {
+    close();
+}
 
-void TfLokalizacjaBazy::FormClose() { RestoreChanges(); }
+void TfLokalizacjaBazy::FormClose() {
+    RestoreChanges();
+}
 
 void TfLokalizacjaBazy::done(int result) {
     // Every way of closing (Ok, Anuluj, Esc, the window's close command) passes here, some twice.

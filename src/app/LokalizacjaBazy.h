@@ -26,7 +26,8 @@ public:
 
     // The platform's standard directory selection: existing directories only, started at start;
     // nullopt when the user cancelled.
-    using TSelectDirectory = std::function<std::optional<std::string>(QWidget* parent, const std::string& start)>;
+    using TSelectDirectory =
+        std::function<std::optional<std::string>(QWidget* parent, const std::string& start)>;
     static std::optional<std::string> SelectDirectory(QWidget* parent, const std::string& start);
     // Replaces the directory selection (tests); an empty function puts the platform's back.
     void SetSelectDirectory(TSelectDirectory select);

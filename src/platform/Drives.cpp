@@ -39,12 +39,12 @@ bool OneOf(std::string_view kind, std::initializer_list<std::string_view> kinds)
 }
 
 bool IsRemoteKind(std::string_view kind) {
-    if (OneOf(kind, {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "9p", "ceph", "glusterfs", "lustre",
-                     "gpfs", "davfs", "coda"}))
+    if (OneOf(kind, {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "9p", "ceph", "glusterfs",
+                     "lustre", "gpfs", "davfs", "coda"}))
         return true;
     // FUSE file systems that reach another machine.
-    return OneOf(kind, {"fuse.sshfs", "fuse.rclone", "fuse.s3fs", "fuse.glusterfs", "fuse.davfs2", "fuse.gvfsd-fuse",
-                        "fuse.curlftpfs"});
+    return OneOf(kind, {"fuse.sshfs", "fuse.rclone", "fuse.s3fs", "fuse.glusterfs", "fuse.davfs2",
+                        "fuse.gvfsd-fuse", "fuse.curlftpfs"});
 }
 
 std::string ReadFirstLine(const fs::path& file) {
@@ -75,7 +75,8 @@ bool IsRemovableDevice(const std::string& device, const std::string& sysBlockDir
 bool IsUnder(const std::string& path, const std::string& dir) {
     if (dir == "/")
         return !path.empty() && path.front() == '/';
-    return path == dir || (path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 && path[dir.size()] == '/');
+    return path == dir ||
+           (path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 && path[dir.size()] == '/');
 }
 
 IDrives* gDrives = nullptr;
@@ -101,9 +102,10 @@ std::vector<TMountEntry> ParseMountTable(const std::string& text) {
 }
 
 bool HoldsData(const std::string& fsType) {
-    return !OneOf(fsType, {"proc", "sysfs", "cgroup", "cgroup2", "devpts", "devtmpfs", "securityfs", "debugfs",
-                           "tracefs", "pstore", "bpf", "mqueue", "hugetlbfs", "configfs", "fusectl", "binfmt_misc",
-                           "autofs", "efivarfs", "rpc_pipefs", "nsfs", "selinuxfs", "nfsd", "sockfs", "pipefs"});
+    return !OneOf(fsType, {"proc",       "sysfs",    "cgroup",    "cgroup2",     "devpts", "devtmpfs",
+                           "securityfs", "debugfs",  "tracefs",   "pstore",      "bpf",    "mqueue",
+                           "hugetlbfs",  "configfs", "fusectl",   "binfmt_misc", "autofs", "efivarfs",
+                           "rpc_pipefs", "nsfs",     "selinuxfs", "nfsd",        "sockfs", "pipefs"});
 }
 
 TDriveType MountType(const TMountEntry& entry, const std::string& sysBlockDir) {

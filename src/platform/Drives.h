@@ -16,9 +16,9 @@ enum TDriveType : int {
     dtNoRoot = 1,    // no such drive: an empty or Windows-form path
     dtRemovable = 2, // a block device marked removable
     dtFixed = 3,
-    dtRemote = 4,    // a network file system
-    dtCdRom = 5,     // iso9660, udf
-    dtRamDisk = 6    // tmpfs, ramfs
+    dtRemote = 4, // a network file system
+    dtCdRom = 5,  // iso9660, udf
+    dtRamDisk = 6 // tmpfs, ramfs
 };
 
 struct TMountEntry {

@@ -14,7 +14,9 @@ namespace fs = std::filesystem;
 namespace {
 constexpr int kDirRole = Qt::UserRole + 1;
 
-QString ToQ(const std::string& s) { return QString::fromStdString(s); }
+QString ToQ(const std::string& s) {
+    return QString::fromStdString(s);
+}
 } // namespace
 
 TDirListBox::TDirListBox(QWidget* parent) : QTreeWidget(parent) {
@@ -24,9 +26,8 @@ TDirListBox::TDirListBox(QWidget* parent) : QTreeWidget(parent) {
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setExpandsOnDoubleClick(false);
-    connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item, int) {
-        RunGuarded([&] { SetDirectory(ItemDirectory(item)); });
-    });
+    connect(this, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* item, int) { RunGuarded([&] { SetDirectory(ItemDirectory(item)); }); });
     std::string start = platform::NearestExistingDir(".");
     FDirectory = start.empty() ? "/" : start;
     Fill();
@@ -51,7 +52,9 @@ void TDirListBox::SetDirectory(const std::string& dir) {
     emit Changed();
 }
 
-std::string TDirListBox::Drive() const { return platform::Drives().DriveOf(FDirectory); }
+std::string TDirListBox::Drive() const {
+    return platform::Drives().DriveOf(FDirectory);
+}
 
 void TDirListBox::SetDrive(const std::string& drive) {
     if (drive.empty() || Drive() == drive)
@@ -113,7 +116,9 @@ TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent) {
     });
 }
 
-std::string TDriveComboBox::Drive() const { return currentIndex() < 0 ? std::string() : currentText().toStdString(); }
+std::string TDriveComboBox::Drive() const {
+    return currentIndex() < 0 ? std::string() : currentText().toStdString();
+}
 
 void TDriveComboBox::ShowDrive(const std::string& drive) {
     const QSignalBlocker block(this);

@@ -16,9 +16,11 @@
 namespace {
 // The least free space, in megabytes, that a drive must offer to take data.
 constexpr std::int64_t kMinSpaceMB = 1;
-}
+} // namespace
 
-int DriveType(const std::string& drive) { return platform::Drives().DriveType(drive); }
+int DriveType(const std::string& drive) {
+    return platform::Drives().DriveType(drive);
+}
 
 std::int64_t DriveSpace(const std::string& drive) {
     const std::int64_t free = platform::Drives().FreeBytes(drive);
@@ -39,11 +41,20 @@ bool ValidDrive(const std::string& drive, const std::string& opcje) {
         return refuse("Pojemność dysku mniejsza od wymaganej tzn. " + std::to_string(kMinSpaceMB) + "MB");
     }
     switch (t) {
-    case platform::dtUnknown: refuse("Nie można określić typu dysku."); break;
-    case platform::dtNoRoot: refuse("Dysk nie istnieje."); break;
-    case platform::dtCdRom: refuse("Dysk jest CD-ROMem."); break;
-    case platform::dtRamDisk: refuse("Dysk jest RAM dyskiem."); break;
-    default: break;
+    case platform::dtUnknown:
+        refuse("Nie można określić typu dysku.");
+        break;
+    case platform::dtNoRoot:
+        refuse("Dysk nie istnieje.");
+        break;
+    case platform::dtCdRom:
+        refuse("Dysk jest CD-ROMem.");
+        break;
+    case platform::dtRamDisk:
+        refuse("Dysk jest RAM dyskiem.");
+        break;
+    default:
+        break;
     }
     if (t == platform::dtRemovable) {
         if (DriveSpace(drive) >= kMinSpaceMB)
@@ -61,7 +72,7 @@ std::string DostepnyDysk() {
     return {};
 }
 
-TSelDir::TSelDir(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TSelDir>()) {
+TSelDir::TSelDir(QWidget* parent) : TXPForm(parent), ui(std::make_unique<Ui::TSelDir>()) {
     ui->setupUi(this);
     setFixedSize(392, 276);
     setFont(DesignFont(QStringLiteral("MS Sans Serif"), 8));
@@ -70,8 +81,10 @@ TSelDir::TSelDir(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TSe
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     for (QLabel* label : {ui->FolderLabel, ui->Label2, ui->Label1})
         label->adjustSize();
+    Loaded();
 
-    connect(ui->DirListBox, &TDirListBox::Changed, this, [this] { RunGuarded([this] { DirListBoxChange(); }); });
+    connect(ui->DirListBox, &TDirListBox::Changed, this,
+            [this] { RunGuarded([this] { DirListBoxChange(); }); });
     connect(ui->NapedCombo, &TDriveComboBox::DriveChanged, this,
             [this] { RunGuarded([this] { NapedComboChange(); }); });
     connect(ui->NapedCombo, &TDriveComboBox::DriveClicked, this,
@@ -82,7 +95,8 @@ TSelDir::TSelDir(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TSe
 
 TSelDir::~TSelDir() = default;
 
-void TSelDir::Prepare(const std::string& katalog, bool tworz, const std::string& etykieta, const std::string& tytul) {
+void TSelDir::Prepare(const std::string& katalog, bool tworz, const std::string& etykieta,
+                      const std::string& tytul) {
     ui->DirName->setText(QString::fromStdString(katalog));
     ui->DirName->setEnabled(tworz);
     ui->FolderLabel->setText(QString::fromStdString(etykieta));
@@ -99,7 +113,9 @@ void TSelDir::Prepare(const std::string& katalog, bool tworz, const std::string&
     }
 }
 
-std::string TSelDir::DirNameText() const { return ui->DirName->text().toStdString(); }
+std::string TSelDir::DirNameText() const {
+    return ui->DirName->text().toStdString();
+}
 
 void TSelDir::DirListBoxChange() {
     ui->DirName->setText(QString::fromStdString(ui->DirListBox->Directory()));
@@ -161,7 +177,8 @@ std::string ShowSelDir(const std::string& katalog, bool tworz, const std::string
 }
 
 void InstallSelDirHook() {
-    SetSelDirHook([](const std::string& katalog, bool tworz, const std::string& etykieta, const std::string& tytul) {
-        return ShowSelDir(katalog, tworz, etykieta, tytul, QApplication::activeWindow());
-    });
+    SetSelDirHook(
+        [](const std::string& katalog, bool tworz, const std::string& etykieta, const std::string& tytul) {
+            return ShowSelDir(katalog, tworz, etykieta, tytul, QApplication::activeWindow());
+        });
 }

@@ -3,7 +3,7 @@
 // name; in the Tworz mode the chosen drive must be able to take data and a missing directory may
 // be created. A "drive" is a mounted file system named by its mount point (platform/Drives.h).
 
-#include <QDialog>
+#include "ui/XpTheme.h"
 
 #include <cstdint>
 #include <memory>
@@ -26,7 +26,7 @@ bool ValidDrive(const std::string& drive, const std::string& opcje);
 // The first usable drive in the drive list; empty when there is none.
 std::string DostepnyDysk();
 
-class TSelDir : public QDialog {
+class TSelDir : public TXPForm {
     Q_OBJECT
 public:
     explicit TSelDir(QWidget* parent = nullptr);
@@ -38,7 +38,8 @@ public:
                                const std::string& tytul, QWidget* parent = nullptr);
 
     // Fills the form for a call of Execute, before it is shown.
-    void Prepare(const std::string& katalog, bool tworz, const std::string& etykieta, const std::string& tytul);
+    void Prepare(const std::string& katalog, bool tworz, const std::string& etykieta,
+                 const std::string& tytul);
     std::string DirNameText() const;
 
     std::string LastDrive; // the last drive accepted in the Tworz mode

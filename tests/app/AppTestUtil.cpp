@@ -14,7 +14,8 @@
 
 QWidget* NextTabStop(QWidget* w) {
     QWidget* next = w->nextInFocusChain();
-    while (next && next != w && !(next->isEnabled() && (next->focusPolicy() & Qt::TabFocus) && !next->focusProxy()))
+    while (next && next != w &&
+           !(next->isEnabled() && (next->focusPolicy() & Qt::TabFocus) && !next->focusProxy()))
         next = next->nextInFocusChain();
     return next;
 }
@@ -48,7 +49,9 @@ void SaveShot(QWidget* w, const std::string& name) {
 
 TFakeDrives::TFakeDrives() : FPrevious(platform::SetDrives(this)) {}
 
-TFakeDrives::~TFakeDrives() { platform::SetDrives(FPrevious); }
+TFakeDrives::~TFakeDrives() {
+    platform::SetDrives(FPrevious);
+}
 
 void TFakeDrives::Add(const std::string& drive, platform::TDriveType type, std::int64_t freeBytes,
                       std::int64_t totalBytes) {
@@ -56,15 +59,18 @@ void TFakeDrives::Add(const std::string& drive, platform::TDriveType type, std::
     FDrives[drive] = {type, freeBytes, totalBytes};
 }
 
-std::vector<std::string> TFakeDrives::DriveList() { return FOrder; }
+std::vector<std::string> TFakeDrives::DriveList() {
+    return FOrder;
+}
 
 std::string TFakeDrives::DriveOf(const std::string& path) {
     const std::string dir = platform::NearestExistingDir(path);
     std::string best;
     for (const auto& [drive, info] : FDrives) {
-        const bool under = !dir.empty() && (dir == drive || drive == "/" ||
-                           (dir.size() > drive.size() && dir.compare(0, drive.size(), drive) == 0 &&
-                            dir[drive.size()] == '/'));
+        const bool under =
+            !dir.empty() && (dir == drive || drive == "/" ||
+                             (dir.size() > drive.size() && dir.compare(0, drive.size(), drive) == 0 &&
+                              dir[drive.size()] == '/'));
         if (under && drive.size() > best.size())
             best = drive;
     }

@@ -1,5 +1,7 @@
 #include "AppTestUtil.h"
 
+#include "FakeUi.h"
+#include "TestUtil.h"
 #include "app/Application.h"
 #include "app/LokalizacjaBazy.h"
 #include "core/Exception.h"
@@ -10,8 +12,6 @@
 #include "ui/BitBtnKom.h"
 #include "ui/QtUserInterface.h"
 #include "ui/SlownikBtn.h"
-#include "FakeUi.h"
-#include "TestUtil.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -113,11 +113,9 @@ TEST_F(DialogTest, DesignGeometryNamesAndTabOrder) {
     } rows[] = {
         {"BBzapisz", {184, 206, 75, 25}, "&Ok"},        {"BBpomoc", {340, 206, 75, 25}, "Pomoc"},
         {"Button1", {4, 206, 75, 25}, "Test"},          {"BBanuluj", {262, 206, 75, 25}, "&Anuluj"},
-        {"Panel1", {0, 0, 418, 200}, nullptr},
-        {"E_SerwerName", {125, 52, 149, 23}, nullptr},  {"E_DatabaseDir", {125, 79, 263, 23}, nullptr},
-        {"E_SharedDir", {125, 133, 263, 23}, nullptr},
-        {"E_ProfileDir", {125, 160, 263, 23}, nullptr},
-        {"CB_DatabaseFileExt", {125, 106, 73, 23}, nullptr},
+        {"Panel1", {0, 0, 418, 200}, nullptr},          {"E_SerwerName", {125, 52, 149, 23}, nullptr},
+        {"E_DatabaseDir", {125, 79, 263, 23}, nullptr}, {"E_SharedDir", {125, 133, 263, 23}, nullptr},
+        {"E_ProfileDir", {125, 160, 263, 23}, nullptr}, {"CB_DatabaseFileExt", {125, 106, 73, 23}, nullptr},
     };
     for (const Row& r : rows) {
         QWidget* w = W<QWidget>(r.name);
@@ -145,14 +143,16 @@ TEST_F(DialogTest, DesignGeometryNamesAndTabOrder) {
         ASSERT_NE(w, nullptr);
         EXPECT_EQ(w->pos(), r.design.topLeft()) << r.name;
         EXPECT_EQ(w->height(), r.design.height()) << r.name;
-        const int fit = std::min(std::max(r.design.width(), w->sizeHint().width()), r.maxRight - r.design.x());
+        const int fit =
+            std::min(std::max(r.design.width(), w->sizeHint().width()), r.maxRight - r.design.x());
         EXPECT_EQ(w->width(), std::max(fit, r.design.width())) << r.name;
         if (auto* b = qobject_cast<QAbstractButton*>(w); b && r.text) {
             EXPECT_EQ(b->text().toStdString(), r.text) << r.name;
         }
     }
     // The picker buttons keep their place and width; their height is that of an edit box in their font.
-    for (const auto& [name, top] : {std::pair{"SB_DatabaseDir", 79}, {"SB_SharedDir", 133}, {"SB_ProfileDir", 160}}) {
+    for (const auto& [name, top] :
+         {std::pair{"SB_DatabaseDir", 79}, {"SB_SharedDir", 133}, {"SB_ProfileDir", 160}}) {
         auto* b = W<TSlownikBtn>(name);
         ASSERT_NE(b, nullptr);
         EXPECT_EQ(b->geometry(), QRect(389, top, 20, b->HeightFromFont())) << name;
@@ -162,8 +162,10 @@ TEST_F(DialogTest, DesignGeometryNamesAndTabOrder) {
         const char* name;
         QPoint pos;
         const char* text;
-    } labels[] = {{"L_SerwerName", {86, 57}, "Serwer"},           {"Label2", {20, 82}, "Katalog bazy danych"},
-                  {"L_NetProtocol", {290, 57}, "Protokół"},       {"Label1", {13, 136}, "Katalog współdzielony"},
+    } labels[] = {{"L_SerwerName", {86, 57}, "Serwer"},
+                  {"Label2", {20, 82}, "Katalog bazy danych"},
+                  {"L_NetProtocol", {290, 57}, "Protokół"},
+                  {"Label1", {13, 136}, "Katalog współdzielony"},
                   {"Label3", {7, 111}, "Rozszerzenie pliku bazy"}};
     for (const LabelRow& l : labels) {
         QLabel* w = W<QLabel>(l.name);
@@ -191,10 +193,10 @@ TEST_F(DialogTest, DesignGeometryNamesAndTabOrder) {
         EXPECT_EQ(W<QWidget>(name)->font().family().toStdString(), "Arial") << name;
 
     // The tab order; the picker buttons are no tab stops.
-    const char* order[] = {"BBzapisz",     "BBpomoc",        "Button1",        "BBanuluj",
-                           "RB_lokal",     "RB_remote",      "E_SerwerName",   "CB_NetProtocol",
-                           "E_DatabaseDir", "CB_DatabaseFileExt", "E_SharedDir", "E_ProfileDir",
-                           "CB_ProfileDir"};
+    const char* order[] = {
+        "BBzapisz",    "BBpomoc",      "Button1",        "BBanuluj",      "RB_lokal",
+        "RB_remote",   "E_SerwerName", "CB_NetProtocol", "E_DatabaseDir", "CB_DatabaseFileExt",
+        "E_SharedDir", "E_ProfileDir", "CB_ProfileDir"};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         QWidget* next = NextTabStop(W<QWidget>(order[i]));
         ASSERT_NE(next, nullptr);
@@ -526,8 +528,9 @@ TEST(CopiedProgram, ReadsAndWritesTheBazaSetBesideTheCopy) {
     fs::copy_file(platform::ExeFileName(), alone / "app_tests");
     QProcess copy;
     copy.setWorkingDirectory(QString::fromStdString((tmp.Path() / "elsewhere").string()));
-    copy.start(QString::fromStdString((alone / "app_tests").string()),
-               {"--gtest_also_run_disabled_tests", "--gtest_filter=CopiedProgram.DISABLED_SavesBesideItself"});
+    copy.start(
+        QString::fromStdString((alone / "app_tests").string()),
+        {"--gtest_also_run_disabled_tests", "--gtest_filter=CopiedProgram.DISABLED_SavesBesideItself"});
     ASSERT_TRUE(copy.waitForFinished(60000));
     EXPECT_EQ(copy.exitCode(), 0) << copy.readAll().toStdString();
     EXPECT_NE(ReadWholeFile((alone / "baza.set").string()).find("SERWER_NAME=zapisany"), std::string::npos);

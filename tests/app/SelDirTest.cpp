@@ -1,11 +1,11 @@
 #include "AppTestUtil.h"
 
+#include "FakeUi.h"
+#include "TestUtil.h"
 #include "core/UiPort.h"
 #include "ui/DirChooserWidgets.h"
 #include "ui/QtUserInterface.h"
 #include "ui/SelDir.h"
-#include "FakeUi.h"
-#include "TestUtil.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -80,7 +80,8 @@ TEST_F(ChooserTest, ValidDriveExplainsEveryRefusalOnlyWhenAsked) {
     } rows[] = {
         {"fixed", dtFixed, 5 * MB, "+k", true, ""},
         {"fixed, exactly 1 MB", dtFixed, MB, "+k", true, ""},
-        {"fixed, a byte short", dtFixed, MB - 1, "+k", false, "Pojemność dysku mniejsza od wymaganej tzn. 1MB"},
+        {"fixed, a byte short", dtFixed, MB - 1, "+k", false,
+         "Pojemność dysku mniejsza od wymaganej tzn. 1MB"},
         {"fixed, quiet", dtFixed, 0, "-k", false, ""},
         {"remote", dtRemote, 2 * MB, "+k", true, ""},
         {"remote, full", dtRemote, 0, "x+k", false, "Pojemność dysku mniejsza od wymaganej tzn. 1MB"},
@@ -183,9 +184,8 @@ TEST_F(ChooserTest, WithoutKatalogTheNameFollowsTheTreeAndAnulujGivesEmpty) {
     EXPECT_EQ(form->result(), QDialog::Rejected);
 
     // Through the modal call: Anuluj gives back the empty Katalog.
-    WhenModal([](QWidget* modal) {
-        QTest::mouseClick(Child<QPushButton>(modal, "AnulujButton"), Qt::LeftButton);
-    });
+    WhenModal(
+        [](QWidget* modal) { QTest::mouseClick(Child<QPushButton>(modal, "AnulujButton"), Qt::LeftButton); });
     EXPECT_EQ(TSelDir::Execute("", false, "Katalog", "Tytuł"), "");
 }
 
@@ -261,7 +261,8 @@ TEST_F(ChooserTest, TworzOkChecksTheDriveAndOffersToCreateTheFolder) {
 }
 
 TEST_F(ChooserTest, TworzOkWithAnExistingFolderClosesWithoutAsking) {
-    WhenModal([](QWidget* modal) { QTest::mouseClick(Child<QPushButton>(modal, "ButtonOK"), Qt::LeftButton); });
+    WhenModal(
+        [](QWidget* modal) { QTest::mouseClick(Child<QPushButton>(modal, "ButtonOK"), Qt::LeftButton); });
     EXPECT_EQ(TSelDir::Execute(Dir("good/dane"), true, "Katalog", "Tytuł"), Dir("good/dane"));
     EXPECT_TRUE(ui.Windows.empty());
 }

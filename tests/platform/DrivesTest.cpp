@@ -47,11 +47,13 @@ TEST_F(FakeSysBlock, TypeFollowsTheFileSystemKind) {
         const char* kind;
         TDriveType expected;
     } rows[] = {
-        {"/dev/sda1", "ext4", dtFixed},        {"/dev/sdb1", "vfat", dtRemovable}, {"/dev/sdb", "exfat", dtRemovable},
-        {"overlay", "overlay", dtFixed},       {"srv:/x", "nfs4", dtRemote},       {"//srv/x", "cifs", dtRemote},
-        {"u@h:", "fuse.sshfs", dtRemote},      {"/dev/sr0", "iso9660", dtCdRom},   {"/dev/sr0", "udf", dtCdRom},
-        {"tmpfs", "tmpfs", dtRamDisk},         {"none", "ramfs", dtRamDisk},       {"proc", "proc", dtUnknown},
-        {"cgroup", "cgroup2", dtUnknown},      {"/dev/nosuch9", "xfs", dtFixed},
+        {"/dev/sda1", "ext4", dtFixed},     {"/dev/sdb1", "vfat", dtRemovable},
+        {"/dev/sdb", "exfat", dtRemovable}, {"overlay", "overlay", dtFixed},
+        {"srv:/x", "nfs4", dtRemote},       {"//srv/x", "cifs", dtRemote},
+        {"u@h:", "fuse.sshfs", dtRemote},   {"/dev/sr0", "iso9660", dtCdRom},
+        {"/dev/sr0", "udf", dtCdRom},       {"tmpfs", "tmpfs", dtRamDisk},
+        {"none", "ramfs", dtRamDisk},       {"proc", "proc", dtUnknown},
+        {"cgroup", "cgroup2", dtUnknown},   {"/dev/nosuch9", "xfs", dtFixed},
     };
     for (const Row& r : rows)
         EXPECT_EQ(MountType({r.device, "/m", r.kind}, sysBlock), r.expected) << r.device << " " << r.kind;
@@ -68,11 +70,20 @@ TEST_F(FakeSysBlock, DriveOfAPathIsTheDeepestMountHoldingItsNearestExistingDirec
     WriteWholeFile(table, "/dev/vda / ext4 rw 0 0\n"
                           "proc /proc proc rw 0 0\n"
                           "tmpfs /sys/fs/cgroup tmpfs rw 0 0\n"
-                          "/dev/sr0 " + b + "/cd iso9660 ro 0 0\n"
-                          "tmpfs " + b + "/cd/ram tmpfs rw 0 0\n"
-                          "/dev/sdb1 " + b + "/my\\040disk vfat rw 0 0\n"
-                          "srv:/x " + b + "/over nfs rw 0 0\n"
-                          "/dev/sr0 " + b + "/over iso9660 ro 0 0\n");
+                          "/dev/sr0 " +
+                              b +
+                              "/cd iso9660 ro 0 0\n"
+                              "tmpfs " +
+                              b +
+                              "/cd/ram tmpfs rw 0 0\n"
+                              "/dev/sdb1 " +
+                              b +
+                              "/my\\040disk vfat rw 0 0\n"
+                              "srv:/x " +
+                              b +
+                              "/over nfs rw 0 0\n"
+                              "/dev/sr0 " +
+                              b + "/over iso9660 ro 0 0\n");
     TSystemDrives drives(table, sysBlock);
 
     struct Row {
@@ -81,15 +92,15 @@ TEST_F(FakeSysBlock, DriveOfAPathIsTheDeepestMountHoldingItsNearestExistingDirec
         TDriveType type;
     } rows[] = {
         {b + "/cd", b + "/cd", dtCdRom},
-        {b + "/cd/sub/not/yet/made", b + "/cd", dtCdRom},   // a directory still to be created
-        {b + "/cd/ram/x", b + "/cd/ram", dtRamDisk},        // nested mount wins over its parent
-        {b + "/cdrom", "/", dtFixed},                       // a name prefix is not a parent
+        {b + "/cd/sub/not/yet/made", b + "/cd", dtCdRom}, // a directory still to be created
+        {b + "/cd/ram/x", b + "/cd/ram", dtRamDisk},      // nested mount wins over its parent
+        {b + "/cdrom", "/", dtFixed},                     // a name prefix is not a parent
         {b + "/my disk/", b + "/my disk", dtRemovable},
-        {b + "/over", b + "/over", dtCdRom},                // the later mount hides the earlier
+        {b + "/over", b + "/over", dtCdRom}, // the later mount hides the earlier
         {b + "/cd/sub/../../my disk", b + "/my disk", dtRemovable},
         {"/", "/", dtFixed},
         {"", "", dtNoRoot},
-        {"C:\\DANE", "", dtNoRoot},                         // Windows-form paths name nothing here
+        {"C:\\DANE", "", dtNoRoot}, // Windows-form paths name nothing here
         {"\\\\srv\\share", "", dtNoRoot},
     };
     for (const Row& r : rows) {
