@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -19,6 +20,20 @@ template <class T> T* Child(QObject* parent, const char* name) {
         ADD_FAILURE() << "no " << name;
     return w;
 }
+
+// Works in dir for the rest of the scope, then goes back where it was.
+class TWorkIn {
+public:
+    explicit TWorkIn(const std::filesystem::path& dir) : FBefore(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir);
+    }
+    ~TWorkIn() { std::filesystem::current_path(FBefore); }
+    TWorkIn(const TWorkIn&) = delete;
+    TWorkIn& operator=(const TWorkIn&) = delete;
+
+private:
+    std::filesystem::path FBefore;
+};
 
 // The widget that Tab moves to from w.
 QWidget* NextTabStop(QWidget* w);

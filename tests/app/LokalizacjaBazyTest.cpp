@@ -361,13 +361,17 @@ TEST_F(DialogTest, ClosingWithoutAnySaveLeavesEverythingAlone) {
     EXPECT_FALSE(BackupExists());
 }
 
-TEST_F(DialogTest, EnterInAnEditBoxPressesNoButton) {
+TEST_F(DialogTest, NeitherEnterInAnEditBoxNorPomocDoAnything) {
     Open(kLocal);
     QTest::keyClick(Edit("E_DatabaseDir"), Qt::Key_Return);
     QTest::keyClick(Edit("E_SerwerName"), Qt::Key_Enter);
+    QTest::mouseClick(W<QPushButton>("BBpomoc"), Qt::LeftButton);
+    QTest::mouseClick(W<QPushButton>("Button1"), Qt::LeftButton); // the Test command is still to come
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_FALSE(dialog->WasBackup());
     EXPECT_EQ(ReadWholeFile(file), kLocal);
+    EXPECT_TRUE(ui.Windows.empty());
+    EXPECT_TRUE(ui.ErrorBoxes.empty());
 }
 
 TEST_F(DialogTest, AnUnwritableSettingsFileIsReportedAndOkKeepsTheDialogOpen) {

@@ -191,8 +191,7 @@ TEST_F(ChooserTest, WithoutKatalogTheNameFollowsTheTreeAndAnulujGivesEmpty) {
 
 TEST_F(ChooserTest, AMissingKatalogStaysInTheNameAndOkReturnsItUnchanged) {
     // The tree starts where the process is; the first usable drive is that drive already.
-    const fs::path cwd = fs::current_path();
-    fs::current_path(base / "good" / "dane");
+    const TWorkIn work(base / "good" / "dane");
     const std::string missing = Dir("good/nie/ma");
     WhenModal([&](QWidget* modal) {
         EXPECT_EQ(Child<TDirListBox>(modal, "DirListBox")->Directory(), Dir("good/dane"));
@@ -200,7 +199,6 @@ TEST_F(ChooserTest, AMissingKatalogStaysInTheNameAndOkReturnsItUnchanged) {
         QTest::mouseClick(Child<QPushButton>(modal, "ButtonOK"), Qt::LeftButton);
     });
     const std::string chosen = TSelDir::Execute(missing, false, "Katalog", "Tytuł");
-    fs::current_path(cwd);
     EXPECT_EQ(chosen, missing);
 }
 
@@ -270,7 +268,7 @@ TEST_F(ChooserTest, TworzOkWithAnExistingFolderClosesWithoutAsking) {
 TEST_F(ChooserTest, TworzNamesThatCannotBeMade) {
     Open(Dir("good"), true);
     // A relative name is left alone by the folder maker: the chooser's own message, focus on the name.
-    fs::current_path(base / "good");
+    const TWorkIn work(base / "good");
     DirName()->setText("dane2");
     ui.Answers = {kTak};
     ClickOk();
@@ -287,7 +285,6 @@ TEST_F(ChooserTest, TworzNamesThatCannotBeMade) {
     ClickOk();
     EXPECT_EQ(ui.ErrorBoxes, (std::vector<std::string>{"Nie można utworzyć katalogu: " + below}));
     EXPECT_TRUE(form->isVisible());
-    fs::current_path("/");
 }
 
 TEST_F(ChooserTest, NoUsableDriveLeavesTheDriveListEmpty) {

@@ -109,10 +109,13 @@ TEST_F(FakeSysBlock, DriveOfAPathIsTheDeepestMountHoldingItsNearestExistingDirec
     }
 
     // A relative name is taken from the working directory.
-    const fs::path cwd = fs::current_path();
-    fs::current_path(base / "cd" / "sub");
-    EXPECT_EQ(drives.DriveOf("dane"), b + "/cd");
-    fs::current_path(cwd);
+    {
+        const fs::path cwd = fs::current_path();
+        fs::current_path(base / "cd" / "sub");
+        const std::string drive = drives.DriveOf("dane");
+        fs::current_path(cwd);
+        EXPECT_EQ(drive, b + "/cd");
+    }
 
     // Pseudo file systems and mounts below /proc and /sys are no drives; each point once.
     EXPECT_EQ(drives.DriveList(),
