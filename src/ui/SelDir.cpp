@@ -108,7 +108,10 @@ void TSelDir::Prepare(const std::string& katalog, bool tworz, const std::string&
         try {
             ui->DirListBox->SetDirectory(katalog);
         } catch (const std::exception&) {
-            // A directory that is not there: the tree stays where it is.
+            // A directory that is not there: the tree stays where it is, and the name box keeps
+            // Katalog even when moving the tree to the drive above has overwritten it (the process
+            // may well run on another file system than the first usable one).
+            ui->DirName->setText(QString::fromStdString(katalog));
         }
     }
 }

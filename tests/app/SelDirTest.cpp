@@ -202,6 +202,13 @@ TEST_F(ChooserTest, AMissingKatalogStaysInTheNameAndOkReturnsItUnchanged) {
     EXPECT_EQ(chosen, missing);
 }
 
+TEST_F(ChooserTest, AMissingKatalogStaysInTheNameWhenTheTreeHadToChangeDrives) {
+    const TWorkIn work(base / "cd"); // not the first usable drive: the tree moves to that one
+    Open(Dir("good/nowy"), true);
+    EXPECT_EQ(Tree()->Directory(), Dir("good"));
+    EXPECT_EQ(form->DirNameText(), Dir("good/nowy"));
+}
+
 TEST_F(ChooserTest, AnExistingKatalogMovesTheTreeAndOkReturnsTheTreesChoice) {
     Open(Dir("good/dane"), false);
     EXPECT_EQ(Tree()->Directory(), Dir("good/dane"));
