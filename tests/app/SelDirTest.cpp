@@ -168,10 +168,18 @@ TEST_F(ChooserTest, DesignGeometry) {
 }
 
 TEST_F(ChooserTest, WithoutKatalogTheNameFollowsTheTreeAndAnulujGivesEmpty) {
+    {
+        // Started on the first usable drive: the tree stays, the name box starts empty.
+        const TWorkIn work(base / "good");
+        Open("", false);
+        EXPECT_FALSE(DirName()->isEnabled());
+        EXPECT_EQ(Tree()->Directory(), Dir("good"));
+        EXPECT_EQ(DirName()->text().toStdString(), "");
+    }
+    // Started elsewhere: the tree goes to the first usable drive and the name shows it.
     Open("", false);
-    EXPECT_FALSE(DirName()->isEnabled());
     EXPECT_EQ(Drives()->Drive(), Dir("good"));
-    EXPECT_EQ(Tree()->Directory(), Dir("good")); // the tree went to the first usable drive
+    EXPECT_EQ(Tree()->Directory(), Dir("good"));
     EXPECT_EQ(DirName()->text().toStdString(), Dir("good"));
     // A double click (or Enter) on a subdirectory moves the tree; the name follows.
     QTreeWidgetItem* dane = nullptr;
