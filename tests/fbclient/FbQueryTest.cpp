@@ -1,0 +1,367 @@
+// Client statements against the private Firebird test server.
+
+#include "FbTestHelpers.h"
+#include "core/FormatSettings.h"
+#include "fbclient/FbQuery.h"
+
+namespace {
+
+// A database with the tables of these tests, attached in the TCP form, with a started transaction.
+struct TStatementDb {
+    explicit TStatementDb(int dialect = 3) : File(dialect) {
+        File.Execute({
+            "create table t (id integer not null, name varchar(40), code char(31), amount numeric(15,2))",
+            "create generator gen_t",
+            "create table types (b boolean, bi bigint, si smallint, i integer, n9 numeric(9,2),"
+            " d date, tm time, ts timestamp, dp double precision, f float, txt blob sub_type text,"
+            " bin blob sub_type binary, v varchar(10))",
+            "create procedure twice (x integer) returns (y integer) as begin y = x * 2; suspend; end",
+        });
+        SetUpDatabase(Db, File.TcpName());
+        Db.SetName("Db");
+        Tr.SetName("Tr");
+        Db.SetDefaultTransaction(&Tr);
+        Db.Open();
+        Tr.StartTransaction();
+        Q.SetName("Q");
+        Q.SetDatabase(&Db);
+    }
+    void Exec(const std::string& sql) {
+        TFbQuery q;
+        q.SetDatabase(&Db);
+        q.SetSQLText(sql);
+        q.ExecQuery();
+    }
+
+    TTestDatabase File;
+    TFbDatabase Db;
+    TFbTransaction Tr;
+    TFbQuery Q;
+};
+
+// The suite's own formats for these tests, whatever the machine's locale.
+struct TPolishFormats {
+    TPolishFormats() : Saved(FormatSettings()) { FormatSettings() = TFormatSettings{}; }
+    ~TPolishFormats() { FormatSettings() = Saved; }
+    TFormatSettings Saved;
+};
+
+} // namespace
+
+TEST(Query, GeneratorQueryRunTwiceWithoutCloseGivesTwoValues) {
+    TStatementDb s;
+    s.Q.SetSQLText("SELECT GEN_ID(GEN_T, 1) FROM RDB$DATABASE");
+    s.Q.ExecQuery();
+    // The row was fetched on execute: no Next needed.
+    EXPECT_TRUE(s.Q.Open());
+    EXPECT_FALSE(s.Q.Eof());
+    EXPECT_EQ(s.Q.Fields(0).AsInt64(), 1);
+    s.Q.ExecQuery(); // closes the first cursor itself
+    EXPECT_EQ(s.Q.Fields(0).AsInt64(), 2);
+    EXPECT_EQ(s.Q.RecordCount(), 1);
+    s.Q.Next();
+    EXPECT_TRUE(s.Q.Eof());
+    s.Q.Next(); // nothing happens past the end
+    EXPECT_TRUE(s.Q.Eof());
+    s.Q.Close();
+    EXPECT_TRUE(s.Q.Prepared());
+    EXPECT_FALSE(s.Q.Open());
+}
+
+TEST(Query, RowsParametersAndNulls) {
+    TStatementDb s;
+    s.Q.SetSQLText("insert into t (id, name, code, amount) values (:id, :name, :code, :amount)");
+    const struct {
+        int id;
+        const char* name;
+        const char* amount;
+    } rows[] = {{1, "Zażółć gęślą jaźń", "12.34"}, {2, "ĄĆĘŁŃÓŚŹŻ", "12.30"}, {3, nullptr, "12.00"}, {4, "x", nullptr}};
+    for (const auto& r : rows) {
+        s.Q.ParamByName("id").SetAsInteger(r.id);
+        if (r.name)
+            s.Q.ParamByName("NAME").SetAsString(r.name);
+        else
+            s.Q.ParamByName("name").SetIsNull(true);
+        s.Q.ParamByName("code").SetAsString("ab");
+        if (r.amount)
+            s.Q.ParamByName("amount").SetAsString(r.amount);
+        else
+            s.Q.ParamByName("amount").SetIsNull(true);
+        s.Q.ExecQuery();
+    }
+    s.Tr.Commit();
+    // Stored in WIN1250: one byte per Polish letter.
+    EXPECT_EQ(s.File.Query("select octet_length(name) from t where id = 2"), "9");
+
+    TPolishFormats polish;
+    s.Tr.StartTransaction();
+    s.Q.SetSQLText("select id, name, code, amount, name || '' from t order by id");
+    s.Q.ExecQuery();
+    ASSERT_EQ(s.Q.FieldCount(), 5);
+    EXPECT_EQ(s.Q.Fields(4).Name(), "CONCATENATION");
+    EXPECT_EQ(s.Q.FieldByName("name").AsString(), "Zażółć gęślą jaźń");
+    EXPECT_EQ(s.Q.FieldByName("CODE").AsString(), "ab" + std::string(29, ' ')); // CHAR padding kept
+    EXPECT_EQ(s.Q.FieldByName("AMOUNT").AsString(), "12,34");
+    EXPECT_EQ(s.Q.FieldByName("AMOUNT").AsInt64(), 12);
+    s.Q.Next();
+    EXPECT_EQ(s.Q.FieldByName("NAME").AsString(), "ĄĆĘŁŃÓŚŹŻ");
+    EXPECT_EQ(s.Q.FieldByName("AMOUNT").AsString(), "12,3");
+    s.Q.Next();
+    EXPECT_TRUE(s.Q.FieldByName("NAME").IsNull());
+    EXPECT_EQ(s.Q.FieldByName("NAME").AsString(), "");
+    EXPECT_EQ(s.Q.FieldByName("AMOUNT").AsString(), "12");
+    s.Q.Next();
+    EXPECT_TRUE(s.Q.FieldByName("AMOUNT").IsNull());
+    EXPECT_EQ(s.Q.FieldByName("AMOUNT").AsInt64(), 0);
+    EXPECT_EQ(s.Q.FieldByName("ID").AsInteger(), 4);
+    s.Q.Next();
+    EXPECT_TRUE(s.Q.Eof());
+}
+
+TEST(Query, ARepeatedParameterFillsEveryPlace) {
+    TStatementDb s;
+    s.Exec("insert into t (id, name) values (1, 'one')");
+    s.Exec("insert into t (id, name) values (2, 'two')");
+    s.Q.SetSQLText("select count(*) from t where id = :A or id - 1 = :a");
+    ASSERT_EQ(s.Q.Params().Count(), 2); // two places...
+    s.Q.ParamByName("a").SetAsInteger(1); // ...one parameter
+    EXPECT_EQ(s.Q.Params().Vars(1).AsInteger(), 1);
+    s.Q.ExecQuery();
+    EXPECT_EQ(s.Q.Fields(0).AsInteger(), 1); // only id 1 matches both
+    s.Q.ParamByName("A").SetAsInteger(2);
+    s.Q.ExecQuery();
+    EXPECT_EQ(s.Q.Fields(0).AsInteger(), 1);
+}
+
+TEST(Query, ColonsInStringsAndCommentsAndDdlWithoutScan) {
+    TStatementDb s;
+    s.Q.SetSQLText("select ':x' /* :y */, :p -- :z\n from rdb$database");
+    s.Q.ParamByName("P").SetAsString("v");
+    s.Q.ExecQuery();
+    EXPECT_EQ(s.Q.Fields(0).AsString(), ":x");
+    EXPECT_EQ(s.Q.Fields(1).AsString(), "v");
+    EXPECT_EQ(s.Q.FindParam("y"), nullptr);
+    // The procedure body's :x stays PSQL; without a scan the server gets the text as written.
+    s.Q.SetSQLText("create procedure p2 (x integer) returns (y integer) as begin y = :x + 1; suspend; end");
+    EXPECT_EQ(s.Q.SQLKind(), skDDL);
+    EXPECT_EQ(s.Q.Params().Count(), 0);
+    s.Q.ExecQuery();
+    s.Tr.Commit();
+    s.Tr.StartTransaction();
+    s.Q.SetSQLText("select y from p2(41)");
+    s.Q.ExecQuery();
+    EXPECT_EQ(s.Q.Fields(0).AsInteger(), 42);
+}
+
+TEST(Query, UnterminatedStringIsRefusedBeforeTheServerIsAsked) {
+    TStatementDb s;
+    s.Q.SetSQLText("select 'abc from rdb$database");
+    const EFbClientError e = Raised([&] { s.Q.ExecQuery(); });
+    EXPECT_EQ(e.SQLCode(), feSQLParseError);
+    EXPECT_EQ(e.IBErrorCode(), 0); // no client call failed
+    EXPECT_NE(e.Message().find("EOF in string detected"), std::string::npos);
+    EXPECT_FALSE(s.Q.Prepared());
+    EXPECT_EQ(s.Q.Handle(), 0u);
+}
+
+TEST(Query, EveryTypeReadsAndWrites) {
+    TStatementDb s;
+    TPolishFormats polish;
+    s.Q.SetSQLText("insert into types values (:b, :bi, :si, :i, :n9, :d, :tm, :ts, :dp, :f, :txt, :bin, :v)");
+    s.Q.ParamByName("b").SetAsBoolean(true);
+    s.Q.ParamByName("bi").SetAsInt64(-9223372036854775807LL - 1);
+    s.Q.ParamByName("si").SetAsInteger(-32768);
+    s.Q.ParamByName("i").SetAsInteger(2147483647);
+    s.Q.ParamByName("n9").SetAsString("-1234567.89");
+    s.Q.ParamByName("d").SetAsString("2024-02-29");
+    s.Q.ParamByName("tm").SetAsString("23:59:58");
+    s.Q.ParamByName("ts").SetAsString("2024-02-29 13:14:15");
+    s.Q.ParamByName("dp").SetAsDouble(0.1);
+    s.Q.ParamByName("f").SetAsDouble(1.5);
+    s.Q.ParamByName("txt").SetAsString("Łódź " + std::string(70000, 'x'));
+    s.Q.ParamByName("bin").SetAsString(std::string("\0\x01\xff", 3));
+    s.Q.ParamByName("v").SetAsString("żółw");
+    s.Q.ExecQuery();
+    s.Q.SetSQLText("select b, bi, si, i, n9, d, tm, ts, dp, f, txt, bin, v, cast(ts as date) from types");
+    s.Q.ExecQuery();
+    EXPECT_EQ(s.Q.FieldByName("B").AsString(), "True");
+    EXPECT_TRUE(s.Q.FieldByName("B").AsBoolean());
+    EXPECT_EQ(s.Q.FieldByName("BI").AsString(), "-9223372036854775808");
+    EXPECT_EQ(s.Q.FieldByName("BI").AsInt64(), -9223372036854775807LL - 1);
+    EXPECT_EQ(s.Q.FieldByName("SI").AsString(), "-32768");
+    EXPECT_EQ(s.Q.FieldByName("I").AsInteger(), 2147483647);
+    EXPECT_EQ(s.Q.FieldByName("N9").AsString(), "-1234567,89");
+    EXPECT_EQ(s.Q.FieldByName("N9").AsInt64(), -1234567); // truncated toward zero
+    EXPECT_EQ(s.Q.FieldByName("D").AsString(), "2024-02-29");
+    EXPECT_EQ(s.Q.FieldByName("TM").AsString(), "23:59:58");
+    EXPECT_EQ(s.Q.FieldByName("TS").AsString(), "2024-02-29 13:14:15");
+    EXPECT_EQ(s.Q.FieldByName("DP").AsString(), "0,1");
+    EXPECT_EQ(s.Q.FieldByName("F").AsString(), "1,5");
+    EXPECT_EQ(s.Q.FieldByName("F").AsInt64(), 1);
+    EXPECT_EQ(s.Q.FieldByName("TXT").AsString(), "Łódź " + std::string(70000, 'x'));
+    EXPECT_EQ(s.Q.FieldByName("BIN").AsString(), std::string("\0\x01\xff", 3));
+    EXPECT_EQ(s.Q.FieldByName("V").AsString(), "żółw");
+    EXPECT_EQ(s.Q.Fields(13).AsString(), "2024-02-29"); // a timestamp at midnight would drop its time
+    EXPECT_NEAR(s.Q.FieldByName("TS").AsDateTime(), 45351 + (13 * 3600 + 14 * 60 + 15) / 86400.0, 1e-9);
+    EXPECT_THROW(s.Q.FieldByName("D").AsInt64(), EFbClientError); // "Invalid data conversion."
+    const EFbClientError e = Raised([&] { s.Q.FieldByName("TS").AsInteger(); });
+    EXPECT_EQ(e.Message(), "Invalid data conversion.");
+}
+
+TEST(Query, TimestampAtMidnightHasNoTimePart) {
+    TStatementDb s;
+    TPolishFormats polish;
+    s.Q.SetSQLText("select cast('2001-02-03 00:00:00' as timestamp), cast('1899-12-30' as date) from rdb$database");
+    s.Q.ExecQuery();
+    EXPECT_EQ(s.Q.Fields(0).AsString(), "2001-02-03");
+    EXPECT_DOUBLE_EQ(s.Q.Fields(1).AsDateTime(), 0.0);
+}
+
+TEST(Query, AFailedFetchClosesTheCursor) {
+    TStatementDb s;
+    s.Exec("insert into t (id) values (2)");
+    s.Exec("insert into t (id) values (1)");
+    s.Q.SetSQLText("select 10 / (id - 1) from t order by id desc");
+    s.Q.ExecQuery(); // id 2: fine
+    EXPECT_EQ(s.Q.Fields(0).AsInteger(), 10);
+    const EFbLibraryError e = Raised<EFbLibraryError>([&] { s.Q.Next(); }); // id 1: division by zero
+    EXPECT_EQ(e.IBErrorCode(), isc_arith_except);
+    EXPECT_FALSE(s.Q.Open());
+    EXPECT_TRUE(s.Q.Prepared());
+}
+
+TEST(Query, ColumnNamesAreMadeUnique) {
+    TStatementDb s;
+    s.Q.SetSQLText("select 1, 2, id, id, id as id1, 'x' as \"Ą\" from t");
+    s.Q.ExecQuery();
+    std::vector<std::string> names;
+    for (int i = 0; i < s.Q.FieldCount(); ++i)
+        names.push_back(s.Q.Fields(i).Name());
+    // Unnamed expressions take the server's own name, CONSTANT; a repeated name takes the smallest free number.
+    EXPECT_EQ(names, (std::vector<std::string>{"CONSTANT", "CONSTANT1", "ID", "ID2", "ID1", "Ą"}));
+}
+
+TEST(Query, RulesOfTheLayer) {
+    TStatementDb s;
+    s.Q.SetSQLText("select id from t where id = :id");
+    EXPECT_EQ(PlainMessage([&] { s.Q.ParamByName("nope"); }), "Parameter \"nope\" does not exist in Q");
+    EXPECT_EQ(s.Q.FindParam("nope"), nullptr);
+    EXPECT_EQ(Raised([&] { s.Q.Params().Vars(5); }).Message(), "XSQLDA index out of range.");
+    s.Q.ParamByName("id").SetAsInteger(1);
+    s.Q.ExecQuery();
+    EXPECT_EQ(Raised([&] { s.Q.Fields(3); }).Message(), "Field \"Field No: 3\" not found.");
+    EXPECT_EQ(Raised([&] { s.Q.FieldByName("X"); }).Message(), "Field \"X\" not found.");
+    // The text of an open statement cannot change.
+    EXPECT_EQ(Raised([&] { s.Q.SetSQLText("select 1 from rdb$database"); }).SQLCode(), feDatasetOpen);
+    s.Q.Close();
+    EXPECT_EQ(Raised([&] { s.Q.Next(); }).SQLCode(), feDatasetClosed);
+    s.Q.SetSQLText("   ");
+    EXPECT_EQ(Raised([&] { s.Q.Prepare(); }).SQLCode(), feEmptyQuery);
+    TFbQuery lonely;
+    lonely.SetName("Lonely");
+    lonely.SetSQLText("select 1 from rdb$database");
+    EXPECT_EQ(Raised([&] { lonely.Prepare(); }).Message(), "Database not assigned for Lonely.");
+    s.Tr.Commit();
+    s.Q.SetSQLText("select 1 from rdb$database");
+    EXPECT_EQ(Raised([&] { s.Q.Prepare(); }).SQLCode(), feNotInTransaction);
+}
+
+TEST(Query, PrepareFailureLeavesNoServerStatement) {
+    TStatementDb s;
+    s.Q.SetSQLText("select nothing from nowhere");
+    const EFbLibraryError e = Raised<EFbLibraryError>([&] { s.Q.Prepare(); });
+    EXPECT_EQ(e.RaiserName(), "Q");
+    EXPECT_FALSE(s.Q.Prepared());
+    EXPECT_EQ(s.Q.Handle(), 0u);
+}
+
+TEST(Query, TransactionEndsAndDisconnect) {
+    TStatementDb s;
+    s.Exec("insert into t (id) values (1)");
+    s.Exec("insert into t (id) values (2)");
+    s.Q.SetSQLText("select id from t order by id");
+    s.Q.ExecQuery();
+    s.Tr.CommitRetaining();
+    EXPECT_TRUE(s.Q.Open()); // a retaining end keeps the cursor
+    s.Q.Next();
+    EXPECT_EQ(s.Q.Fields(0).AsInteger(), 2);
+    s.Tr.Commit();
+    EXPECT_FALSE(s.Q.Open());
+    EXPECT_TRUE(s.Q.Prepared());
+    s.Tr.StartTransaction();
+    s.Q.ExecQuery();
+    s.Db.Close(); // the statement is closed and freed with the attachment
+    EXPECT_FALSE(s.Q.Open());
+    EXPECT_FALSE(s.Q.Prepared());
+    EXPECT_EQ(s.Q.Handle(), 0u);
+    s.Db.Open();
+    s.Tr.StartTransaction();
+    s.Q.ExecQuery(); // prepares again
+    EXPECT_EQ(s.Q.Fields(0).AsInteger(), 1);
+}
+
+TEST(Query, ProcedureOutputIsReadableAtOnce) {
+    TStatementDb s;
+    s.Q.SetSQLText("execute procedure twice :x");
+    s.Q.ParamByName("x").SetAsInteger(21);
+    s.Q.ExecQuery();
+    EXPECT_EQ(s.Q.SQLType(), SQLExecProcedure);
+    EXPECT_EQ(s.Q.FieldByName("Y").AsInteger(), 42);
+}
+
+TEST(Query, StatementsOfEveryDatabaseDieWithIt) {
+    TStatementDb s;
+    auto* db = new TFbDatabase;
+    SetUpDatabase(*db, s.File.TcpName());
+    TFbTransaction tr;
+    db->SetDefaultTransaction(&tr);
+    db->Open();
+    tr.StartTransaction();
+    TFbQuery q;
+    q.SetDatabase(db);
+    q.SetSQLText("select 1 from rdb$database");
+    q.ExecQuery();
+    delete db;
+    EXPECT_EQ(q.Database(), nullptr);
+    EXPECT_FALSE(q.Prepared());
+    EXPECT_FALSE(q.Open());
+}
+
+TEST(StoredProc, NamesPerDialect) {
+    const struct {
+        const char* name;
+        int dialect;
+        const char* expected;
+    } cases[] = {
+        {" twice ", 1, "TWICE"}, {"Twice", 1, "TWICE"},   {"TWICE", 3, "TWICE"},      {"Twice", 3, "\"Twice\""},
+        {"\"Twice\"", 3, "\"Twice\""}, {"1ST", 3, "\"1ST\""}, {"A_B$1#", 3, "A_B$1#"}, {"_A", 3, "\"_A\""},
+        {"SELECT", 3, "\"SELECT\""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TFbStoredProc::NormalizeName(c.name, c.dialect), c.expected) << c.name << " " << c.dialect;
+}
+
+TEST(StoredProc, TextFromTheProcedureParameters) {
+    TStatementDb s;
+    TFbStoredProc::ClearParamCache();
+    s.File.Execute({"create procedure two_in (a integer, \"b c\" integer) returns (r integer) as begin r = a + \"b c\"; "
+                    "end"});
+    TFbStoredProc p;
+    p.SetTransaction(&s.Tr);
+    p.SetStoredProcName("two_in");
+    EXPECT_EQ(p.SQLText(), ""); // no database yet
+    p.SetDatabase(&s.Db);
+    EXPECT_EQ(p.SQLText(), "EXECUTE PROCEDURE TWO_IN (?A, ?\"b c\")\n");
+    p.ParamByName("A").SetAsInteger(2);
+    p.ParamByName("b c").SetAsInteger(3);
+    p.ExecQuery();
+    EXPECT_EQ(p.FieldByName("R").AsInteger(), 5);
+    // Later texts come from the cache, not from the server.
+    s.File.Execute({"alter procedure two_in (a integer) returns (r integer) as begin r = a; end"});
+    TFbStoredProc again;
+    again.SetDatabase(&s.Db);
+    again.SetStoredProcName("TWO_IN");
+    EXPECT_EQ(again.SQLText(), "EXECUTE PROCEDURE TWO_IN (?A, ?\"b c\")\n");
+    again.SetStoredProcName("  ");
+    EXPECT_EQ(again.SQLText(), "");
+}
