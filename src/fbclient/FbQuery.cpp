@@ -304,7 +304,8 @@ void TFbCustomQuery::DescribeBind() {
         raw.sqlscale = ours[static_cast<std::size_t>(i)].scale;
         raw.sqlsubtype = ours[static_cast<std::size_t>(i)].subtype;
         if ((serverType == kSqlBlob || serverType == kSqlArray) && var.SQLType() != serverType && !var.FHasBlobText) {
-            const std::string text = var.AsString();
+            // Text set as such keeps its own bytes; anything else goes as its text form.
+            const std::string text = var.SQLType() == kSqlText && !var.FBlobText.empty() ? var.FBlobText : var.AsString();
             var.SetType(serverType, 8, 0, raw.sqlsubtype);
             var.FSrvSQLSubType = raw.sqlsubtype;
             var.FBlobText = text;

