@@ -4,6 +4,8 @@
 #include "ui/QtUserInterface.h"
 
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 const char* const kApplicationTitle = "Konfiguracja połączenia z bazą danych";
 
@@ -26,4 +28,11 @@ void InitApplication() {
     icon.addFile(QStringLiteral(":/zelwan/zelwan-48.png"));
     QApplication::setWindowIcon(icon);
     InstallFontSubstitutions();
+    // The program speaks Polish whatever the desktop's language, so do the platform's own dialogs
+    // (directory selection, message box buttons) where Qt's Polish texts are installed.
+    auto* translator = new QTranslator(qApp);
+    if (translator->load(QStringLiteral("qtbase_pl"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
 }

@@ -222,8 +222,9 @@ bool TfLokalizacjaBazy::eventFilter(QObject* watched, QEvent* event) {
 }
 
 std::optional<std::string> TfLokalizacjaBazy::SelectDirectory(QWidget* parent, const std::string& start) {
-    const QString dir =
-        QFileDialog::getExistingDirectory(parent, QString(), ToQ(start), QFileDialog::ShowDirsOnly);
+    // Read-only: the user picks an existing directory and can make, rename or delete none.
+    const QString dir = QFileDialog::getExistingDirectory(parent, QString(), ToQ(start),
+                                                          QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly);
     if (dir.isEmpty())
         return std::nullopt;
     return FromQ(dir);

@@ -462,6 +462,8 @@ TEST_F(DialogTest, ThePlatformSelectionStartsAtTheTextAndReturnsTheChosenDirecto
         ASSERT_NE(dlg, nullptr);
         seen = dlg->directory().absolutePath();
         EXPECT_EQ(dlg->fileMode(), QFileDialog::Directory);
+        EXPECT_TRUE(dlg->testOption(QFileDialog::ReadOnly)); // no folder is made from it
+        SaveShot(dlg, "directory-selection");
         dlg->selectFile(QString::fromStdString((start / "wybrany").string()));
         static_cast<QDialog*>(dlg)->accept();
     });
