@@ -10,9 +10,7 @@
 
 #include <QAbstractItemView>
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -85,7 +83,7 @@ TfLokalizacjaBazy::TfLokalizacjaBazy(QWidget* parent, const std::string& setting
     // Labels size themselves to their caption, as the design's labels do.
     for (QLabel* l : {ui->L_SerwerName, ui->Label2, ui->L_NetProtocol, ui->Label1})
         l->adjustSize();
-    // Right-aligned and sized to its text, keeping its designed left edge.
+    // Right-aligned, sized to its text from its designed left edge.
     ui->Label3->adjustSize();
     ui->Image1->setPixmap(QPixmap(QStringLiteral(":/zelwan/zelwan-32.png")));
     ui->Image1->setAttribute(Qt::WA_TranslucentBackground);

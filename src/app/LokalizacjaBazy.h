@@ -15,7 +15,6 @@ namespace Ui {
 class TfLokalizacjaBazy;
 }
 class TLokalizacjaBazyFile;
-class QKeyEvent;
 
 class TfLokalizacjaBazy : public TXPForm {
     Q_OBJECT
