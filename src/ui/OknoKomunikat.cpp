@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextLayout>
@@ -320,7 +321,11 @@ void TOknoKomunikat::SizeTextBox(int n, const std::string& tresc) {
         doc->documentLayout()->blockBoundingRect(b);
         lines += b.layout() ? std::max(b.layout()->lineCount(), 1) : 1;
     }
-    FRE->resize(FRE->width(), H * (lines + 1));
+    // One spare line, as the designs have it; but never less than the laid-out text, since Qt's
+    // line pitch can exceed the "MYy" height and long texts would otherwise lose lines.
+    const int laidOut = static_cast<int>(std::ceil(doc->size().height()));
+    FRE->resize(FRE->width(), std::max(H * (lines + 1), laidOut));
+    FRE->moveCursor(QTextCursor::Start);
 }
 
 bool TOknoKomunikat::OknoCloseQuery() const {

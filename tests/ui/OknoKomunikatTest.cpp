@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTest>
 #include <QTextEdit>
@@ -164,6 +165,15 @@ TEST(OknoKomunikat, CaretGivesTwoLines) {
     EXPECT_EQ(two->TextBox()->document()->blockCount(), 2);
 }
 
+TEST(OknoKomunikat, EveryLineOfAManyLineTextIsShown) {
+    auto w = Okno(Repeat("Wiersz komunikatu o błędzie.^", 40), {kOK}, kOK, kBlad);
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    EXPECT_GE(w->TextBox()->height(), w->TextBox()->document()->size().height());
+    EXPECT_EQ(w->TextBox()->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(w->TextBox()->verticalScrollBar()->value(), 0);
+}
+
 TEST(OknoKomunikat, WidestLineDecidesTheWidth) {
     const QFont plain = DesignFont(QStringLiteral("MS Sans Serif"), 8);
     QFont bold = plain;
@@ -226,6 +236,8 @@ TEST(OknoKomunikat, VeryLongInformationScrollsOthersDoNot) {
     EXPECT_EQ(Child(inf.get(), "PanelTresc")->height(), ScreenH() - 100 - 45);
     EXPECT_EQ(inf->TextBox()->height(), ScreenH() - 100 - 45 - 10);
     EXPECT_EQ(Child(inf.get(), "PanelPrzyciski")->geometry().bottom(), inf->height() - 1);
+    inf->show();
+    SaveShot(inf.get(), QStringLiteral("Inf_very_long_scrolls"));
 
     auto blad = Okno(text, {kOK}, kOK, kBlad);
     EXPECT_GT(blad->height(), ScreenH() - 100);
