@@ -146,8 +146,8 @@ QPixmap MakeGlyph(const QString& name) {
 }
 
 bool KnownGlyph(const QString& name) {
-    static const char* const names[] = {"NBBOK",  "NBBCANCEL", "NBBHELP",   "NBBYES", "NBBNO",   "NBBCLOSE",
-                                        "NBBABORT", "NBBRETRY", "NBBIGNORE", "NBBALL", "NBARCHIW"};
+    static const char* const names[] = {"NBBOK",    "NBBCANCEL", "NBBHELP",   "NBBYES", "NBBNO",   "NBBCLOSE",
+                                        "NBBABORT", "NBBRETRY",  "NBBIGNORE", "NBBALL", "NBARCHIW"};
     for (const char* n : names)
         if (name == QLatin1String(n))
             return true;
@@ -173,17 +173,28 @@ const QPixmap& KomGlyph(const QString& resourceName) {
 
 QString KomGlyphName(TBitBtnKind kind) {
     switch (kind) {
-    case bkOK: return QStringLiteral("NBBOK");
-    case bkCancel: return QStringLiteral("NBBCANCEL");
-    case bkHelp: return QStringLiteral("NBBHELP");
-    case bkYes: return QStringLiteral("NBBYES");
-    case bkNo: return QStringLiteral("NBBNO");
-    case bkClose: return QStringLiteral("NBBCLOSE");
-    case bkAbort: return QStringLiteral("NBBABORT");
-    case bkRetry: return QStringLiteral("NBBRETRY");
-    case bkIgnore: return QStringLiteral("NBBIGNORE");
-    case bkAll: return QStringLiteral("NBBALL");
-    case bkCustom: break;
+    case bkOK:
+        return QStringLiteral("NBBOK");
+    case bkCancel:
+        return QStringLiteral("NBBCANCEL");
+    case bkHelp:
+        return QStringLiteral("NBBHELP");
+    case bkYes:
+        return QStringLiteral("NBBYES");
+    case bkNo:
+        return QStringLiteral("NBBNO");
+    case bkClose:
+        return QStringLiteral("NBBCLOSE");
+    case bkAbort:
+        return QStringLiteral("NBBABORT");
+    case bkRetry:
+        return QStringLiteral("NBBRETRY");
+    case bkIgnore:
+        return QStringLiteral("NBBIGNORE");
+    case bkAll:
+        return QStringLiteral("NBBALL");
+    case bkCustom:
+        break;
     }
     return {};
 }

@@ -10,7 +10,17 @@
 #include <cstdint>
 
 enum TBitBtnKind : std::uint8_t {
-    bkCustom, bkOK, bkCancel, bkHelp, bkYes, bkNo, bkClose, bkAbort, bkRetry, bkIgnore, bkAll
+    bkCustom,
+    bkOK,
+    bkCancel,
+    bkHelp,
+    bkYes,
+    bkNo,
+    bkClose,
+    bkAbort,
+    bkRetry,
+    bkIgnore,
+    bkAll
 };
 
 // The glyph bitmap of a resource name ("NBBOK", "NBBCANCEL", "NBBHELP", "NBBYES", "NBBNO",

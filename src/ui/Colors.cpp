@@ -5,8 +5,12 @@
 
 namespace {
 
-constexpr TColor Rgb(unsigned r, unsigned g, unsigned b) { return r | (g << 8) | (b << 16); }
-constexpr TColor Sys(unsigned index) { return 0xFF000000u | index; }
+constexpr TColor Rgb(unsigned r, unsigned g, unsigned b) {
+    return r | (g << 8) | (b << 16);
+}
+constexpr TColor Sys(unsigned index) {
+    return 0xFF000000u | index;
+}
 
 struct TNamedColor {
     const char* Name;
@@ -73,37 +77,68 @@ QColor SysColor(int index) {
     using R = QPalette::ColorRole;
     auto c = [&](G group, R role) { return pal.color(group, role); };
     switch (index) {
-    case 0: return c(G::Active, R::Mid);                   // scroll bar
-    case 1: return c(G::Active, R::Dark);                  // desktop
-    case 2: return c(G::Active, R::Highlight);             // active caption
-    case 3: return c(G::Inactive, R::Highlight);           // inactive caption
-    case 4: return c(G::Active, R::Window);                // menu
-    case 5: return c(G::Active, R::Base);                  // window background
-    case 6: return c(G::Active, R::Shadow);                // window frame
-    case 7: return c(G::Active, R::WindowText);            // menu text
-    case 8: return c(G::Active, R::Text);                  // window text
-    case 9: return c(G::Active, R::HighlightedText);       // caption text
-    case 10: return c(G::Active, R::Window);               // active border
-    case 11: return c(G::Inactive, R::Window);             // inactive border
-    case 12: return c(G::Active, R::Dark);                 // application work space
-    case 13: return c(G::Active, R::Highlight);
-    case 14: return c(G::Active, R::HighlightedText);
-    case 15: return c(G::Active, R::Button);               // button face
-    case 16: return c(G::Active, R::Dark);                 // button shadow
-    case 17: return c(G::Disabled, R::Text);               // grey text
-    case 18: return c(G::Active, R::ButtonText);
-    case 19: return c(G::Inactive, R::HighlightedText);    // inactive caption text
-    case 20: return c(G::Active, R::Light);                // button highlight
-    case 21: return c(G::Active, R::Shadow);               // 3D dark shadow
-    case 22: return c(G::Active, R::Midlight);             // 3D light
-    case 23: return c(G::Active, R::ToolTipText);
-    case 24: return c(G::Active, R::ToolTipBase);
-    case 26: return c(G::Active, R::Link);                 // hot-tracked item
-    case 27: return c(G::Active, R::Highlight);            // gradient of the active caption
-    case 28: return c(G::Inactive, R::Highlight);          // gradient of the inactive caption
-    case 29: return c(G::Active, R::Highlight);            // menu highlight
-    case 30: return c(G::Active, R::Window);               // menu bar
-    default: return c(G::Active, R::Text);
+    case 0:
+        return c(G::Active, R::Mid); // scroll bar
+    case 1:
+        return c(G::Active, R::Dark); // desktop
+    case 2:
+        return c(G::Active, R::Highlight); // active caption
+    case 3:
+        return c(G::Inactive, R::Highlight); // inactive caption
+    case 4:
+        return c(G::Active, R::Window); // menu
+    case 5:
+        return c(G::Active, R::Base); // window background
+    case 6:
+        return c(G::Active, R::Shadow); // window frame
+    case 7:
+        return c(G::Active, R::WindowText); // menu text
+    case 8:
+        return c(G::Active, R::Text); // window text
+    case 9:
+        return c(G::Active, R::HighlightedText); // caption text
+    case 10:
+        return c(G::Active, R::Window); // active border
+    case 11:
+        return c(G::Inactive, R::Window); // inactive border
+    case 12:
+        return c(G::Active, R::Dark); // application work space
+    case 13:
+        return c(G::Active, R::Highlight);
+    case 14:
+        return c(G::Active, R::HighlightedText);
+    case 15:
+        return c(G::Active, R::Button); // button face
+    case 16:
+        return c(G::Active, R::Dark); // button shadow
+    case 17:
+        return c(G::Disabled, R::Text); // grey text
+    case 18:
+        return c(G::Active, R::ButtonText);
+    case 19:
+        return c(G::Inactive, R::HighlightedText); // inactive caption text
+    case 20:
+        return c(G::Active, R::Light); // button highlight
+    case 21:
+        return c(G::Active, R::Shadow); // 3D dark shadow
+    case 22:
+        return c(G::Active, R::Midlight); // 3D light
+    case 23:
+        return c(G::Active, R::ToolTipText);
+    case 24:
+        return c(G::Active, R::ToolTipBase);
+    case 26:
+        return c(G::Active, R::Link); // hot-tracked item
+    case 27:
+        return c(G::Active, R::Highlight); // gradient of the active caption
+    case 28:
+        return c(G::Inactive, R::Highlight); // gradient of the inactive caption
+    case 29:
+        return c(G::Active, R::Highlight); // menu highlight
+    case 30:
+        return c(G::Active, R::Window); // menu bar
+    default:
+        return c(G::Active, R::Text);
     }
 }
 

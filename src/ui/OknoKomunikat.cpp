@@ -35,51 +35,79 @@ struct TButtonSpec {
 
 TButtonSpec SpecOf(TKomButtonType type) {
     switch (type) {
-    case kTak: return {bkYes, "&Tak", 65};
-    case kNie: return {bkCancel, "&Nie", 65};
-    case kAnuluj: return {bkCancel, "&Anuluj", 70};
-    case kOK: return {bkOK, "&OK", 65};
-    case kPomoc: return {bkHelp, "&Pomoc", 70};
-    case kUsun: return {bkCancel, "&Usuń", 65};
-    case kTakWsz: return {bkAll, "T&ak na wszystkie", 130};
-    case kNieWsz: return {bkCancel, "Nie na &wszystkie", 130};
-    case kAnulujWsz: return {bkCancel, "A&nuluj wszystko", 130};
-    case kArchiw: return {bkCustom, "A&rchiwizuj", 100};
-    default: return {bkCustom, "", 0};
+    case kTak:
+        return {bkYes, "&Tak", 65};
+    case kNie:
+        return {bkCancel, "&Nie", 65};
+    case kAnuluj:
+        return {bkCancel, "&Anuluj", 70};
+    case kOK:
+        return {bkOK, "&OK", 65};
+    case kPomoc:
+        return {bkHelp, "&Pomoc", 70};
+    case kUsun:
+        return {bkCancel, "&Usuń", 65};
+    case kTakWsz:
+        return {bkAll, "T&ak na wszystkie", 130};
+    case kNieWsz:
+        return {bkCancel, "Nie na &wszystkie", 130};
+    case kAnulujWsz:
+        return {bkCancel, "A&nuluj wszystko", 130};
+    case kArchiw:
+        return {bkCustom, "A&rchiwizuj", 100};
+    default:
+        return {bkCustom, "", 0};
     }
 }
 
 TBitBtnKind KindOfIcon(TKomKDodIkona icon) {
     switch (icon) {
-    case kiCancel: return bkCancel;
-    case kiAll: return bkAll;
-    case kiClose: return bkClose;
-    case kiHelp: return bkHelp;
-    case kiIgnore: return bkIgnore;
-    case kiNo: return bkNo;
-    case kiOk: return bkOK;
-    case kiRetry: return bkRetry;
-    case kiBrak: break;
+    case kiCancel:
+        return bkCancel;
+    case kiAll:
+        return bkAll;
+    case kiClose:
+        return bkClose;
+    case kiHelp:
+        return bkHelp;
+    case kiIgnore:
+        return bkIgnore;
+    case kiNo:
+        return bkNo;
+    case kiOk:
+        return bkOK;
+    case kiRetry:
+        return bkRetry;
+    case kiBrak:
+        break;
     }
     return bkCustom;
 }
 
 QString KindCaption(TKomRodzajOkna rodzaj) {
     switch (rodzaj) {
-    case kPytanie: return QStringLiteral("Pytanie");
-    case kBlad: return QStringLiteral("Błąd");
-    case kUwaga: return QStringLiteral("Uwaga");
-    case kInformacja: return QStringLiteral("Informacja");
+    case kPytanie:
+        return QStringLiteral("Pytanie");
+    case kBlad:
+        return QStringLiteral("Błąd");
+    case kUwaga:
+        return QStringLiteral("Uwaga");
+    case kInformacja:
+        return QStringLiteral("Informacja");
     }
     return {};
 }
 
 QStyle::StandardPixmap KindIcon(TKomRodzajOkna rodzaj) {
     switch (rodzaj) {
-    case kPytanie: return QStyle::SP_MessageBoxQuestion;
-    case kBlad: return QStyle::SP_MessageBoxCritical;
-    case kUwaga: return QStyle::SP_MessageBoxWarning;
-    case kInformacja: return QStyle::SP_MessageBoxInformation;
+    case kPytanie:
+        return QStyle::SP_MessageBoxQuestion;
+    case kBlad:
+        return QStyle::SP_MessageBoxCritical;
+    case kUwaga:
+        return QStyle::SP_MessageBoxWarning;
+    case kInformacja:
+        return QStyle::SP_MessageBoxInformation;
     }
     return QStyle::SP_MessageBoxInformation;
 }
@@ -98,9 +126,9 @@ int TabBonus(const QString& line, int three, int two, int one) {
 } // namespace
 
 TOknoKomunikat::TOknoKomunikat(const std::string& tresc, const std::vector<TKomButtonType>& przyciski,
-                               TKomButtonType domyslny, TKomRodzajOkna rodzaj, const std::string& opisyDodatkowe,
-                               const std::string& opisPotwierdzenia, int czasOdliczania,
-                               const TArrayKDodIkony* ikony, int skala)
+                               TKomButtonType domyslny, TKomRodzajOkna rodzaj,
+                               const std::string& opisyDodatkowe, const std::string& opisPotwierdzenia,
+                               int czasOdliczania, const TArrayKDodIkony* ikony, int skala)
     : QDialog(nullptr), FRodzaj(rodzaj) {
     // A size factor of zero or less would leave buttons nobody can press in a window that only a
     // button can close.
@@ -405,7 +433,8 @@ TKomButtonType TOknoKomunikat::KomNew(const std::string& tresc, const std::vecto
                                       int czas, const TArrayKDodIkony* ikony, int skala) {
     if (przyciski.empty())
         return kAnuluj;
-    TOknoKomunikat okno(tresc, przyciski, domyslny, rodzaj, opisyDodatkowe, opisPotwierdzenia, czas, ikony, skala);
+    TOknoKomunikat okno(tresc, przyciski, domyslny, rodzaj, opisyDodatkowe, opisPotwierdzenia, czas, ikony,
+                        skala);
     okno.exec();
     return okno.odpowiedz;
 }

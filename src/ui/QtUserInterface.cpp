@@ -16,7 +16,9 @@ TSelDirHook& SelDirHook() {
 }
 } // namespace
 
-void SetSelDirHook(TSelDirHook hook) { SelDirHook() = std::move(hook); }
+void SetSelDirHook(TSelDirHook hook) {
+    SelDirHook() = std::move(hook);
+}
 
 TQtUserInterface::TQtUserInterface() : FPrevious(SetUserInterface(this)) {}
 
@@ -26,17 +28,18 @@ TQtUserInterface::~TQtUserInterface() {
     SetUserInterface(FPrevious);
 }
 
-TKomButtonType TQtUserInterface::KomNew(const std::string& tresc, const std::vector<TKomButtonType>& przyciski,
-                                        TKomButtonType domyslny, TKomRodzajOkna rodzaj,
-                                        const std::string& opisyDodatkowe, const std::string& opisPotwierdzenia,
-                                        int czas, const TArrayKDodIkony* ikony, int skala) {
+TKomButtonType TQtUserInterface::KomNew(const std::string& tresc,
+                                        const std::vector<TKomButtonType>& przyciski, TKomButtonType domyslny,
+                                        TKomRodzajOkna rodzaj, const std::string& opisyDodatkowe,
+                                        const std::string& opisPotwierdzenia, int czas,
+                                        const TArrayKDodIkony* ikony, int skala) {
     return TOknoKomunikat::KomNew(tresc, przyciski, domyslny, rodzaj, opisyDodatkowe, opisPotwierdzenia, czas,
                                   ikony, skala);
 }
 
 void TQtUserInterface::ShowErrorBox(const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(), QString::fromStdString(text),
-                    QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
+                    QString::fromStdString(text), QMessageBox::Ok);
     box.setObjectName(QStringLiteral("ErrorBox"));
     box.setTextFormat(Qt::PlainText);
     box.exec();
@@ -58,7 +61,7 @@ void TQtUserInterface::SetCursor(TCursorKind cursor) {
         FOverride = false;
         return;
     }
-    const Qt::CursorShape shape = cursor == TCursorKind::crHourGlass ? Qt::WaitCursor
+    const Qt::CursorShape shape = cursor == TCursorKind::crHourGlass  ? Qt::WaitCursor
                                   : cursor == TCursorKind::crAppStart ? Qt::BusyCursor
                                                                       : Qt::ArrowCursor;
     if (FOverride)

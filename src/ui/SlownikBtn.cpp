@@ -129,7 +129,8 @@ TSlownikBtn::TSlownikBtn(QWidget* parent) : QFrame(parent) {
         item->setShortcutContext(Qt::WidgetShortcut);
         item->setShortcutVisibleInContextMenu(true);
         item->setVisible(false);
-        connect(item, &QAction::triggered, this, [this, type] { RunGuarded([this, type] { RunAction(type); }); });
+        connect(item, &QAction::triggered, this,
+                [this, type] { RunGuarded([this, type] { RunAction(type); }); });
         FPopup->addAction(item);
         FPopItems[i] = item;
     }
@@ -182,7 +183,9 @@ bool TSlownikBtn::AnyButtonEnabled() const {
     return false;
 }
 
-void TSlownikBtn::UpdateContentEnabled() { FContent->setEnabled(FEnabled && AnyButtonEnabled()); }
+void TSlownikBtn::UpdateContentEnabled() {
+    FContent->setEnabled(FEnabled && AnyButtonEnabled());
+}
 
 void TSlownikBtn::SetSlowButtons(TSlowBtns buttons) {
     FSlowButtons = buttons;
@@ -216,14 +219,22 @@ void TSlownikBtn::SetCustomItemShortCut(const QKeySequence& shortCut) {
 
 TNotifyEvent& TSlownikBtn::EventOf(TSlowBtnType type) {
     switch (type) {
-    case btDictionary: return FOnDictionaryBtnClick;
-    case btClear: return FOnClearBtnClick;
-    case btShow: return FOnShowBtnClick;
-    case btSetDefault: return FOnSetDefaultBtnClick;
-    case btCustom: return FOnCustomBtnClick;
-    case btF3: return FOnF3BtnClick;
-    case btF5: return FOnF5BtnClick;
-    case btCtrlP: break;
+    case btDictionary:
+        return FOnDictionaryBtnClick;
+    case btClear:
+        return FOnClearBtnClick;
+    case btShow:
+        return FOnShowBtnClick;
+    case btSetDefault:
+        return FOnSetDefaultBtnClick;
+    case btCustom:
+        return FOnCustomBtnClick;
+    case btF3:
+        return FOnF3BtnClick;
+    case btF5:
+        return FOnF5BtnClick;
+    case btCtrlP:
+        break;
     }
     return FOnCtrlPBtnClick;
 }
@@ -261,7 +272,8 @@ void TSlownikBtn::ProcessKeyDown(int key, Qt::KeyboardModifiers shift) {
 }
 
 void TSlownikBtn::UpdateLayout() {
-    if (FInLayout || !FBorder || !FContent) // a font change arrives while the constructor still builds the parts
+    if (FInLayout || !FBorder ||
+        !FContent) // a font change arrives while the constructor still builds the parts
         return;
     FInLayout = true;
     // The height of an edit box in this font: the character height plus eight single borders.

@@ -17,7 +17,16 @@
 
 class QMenu;
 
-enum TSlowBtnType : std::uint8_t { btDictionary, btClear, btShow, btSetDefault, btCustom, btF3, btF5, btCtrlP };
+enum TSlowBtnType : std::uint8_t {
+    btDictionary,
+    btClear,
+    btShow,
+    btSetDefault,
+    btCustom,
+    btF3,
+    btF5,
+    btCtrlP
+};
 
 // A set of actions.
 class TSlowBtns {
@@ -38,8 +47,21 @@ private:
 using TNotifyEvent = std::function<void(QObject* sender)>;
 
 enum TSysBtnType : std::uint8_t {
-    sbNone, sbButton3State, sbCheckBox, sbRadio, sbCaptionClose, sbCaptionHelp, sbCaptionMax, sbCaptionMin,
-    sbCaptionRestore, sbScrollCombo, sbScrollDown, sbScrollUp, sbScrollLeft, sbScrollRight, sbSizeGrip
+    sbNone,
+    sbButton3State,
+    sbCheckBox,
+    sbRadio,
+    sbCaptionClose,
+    sbCaptionHelp,
+    sbCaptionMax,
+    sbCaptionMin,
+    sbCaptionRestore,
+    sbScrollCombo,
+    sbScrollDown,
+    sbScrollUp,
+    sbScrollLeft,
+    sbScrollRight,
+    sbSizeGrip
 };
 
 // The visible arrow: a right-pointing scroll arrow, drawn with the style's look when themes are on

@@ -15,7 +15,9 @@ std::unique_ptr<Txptheme>& Manager() {
     return manager;
 }
 
-bool SameRgb(const QColor& c, int r, int g, int b) { return c.red() == r && c.green() == g && c.blue() == b; }
+bool SameRgb(const QColor& c, int r, int g, int b) {
+    return c.red() == r && c.green() == g && c.blue() == b;
+}
 
 constexpr const char* kAnchorsProperty = "zelwanAnchors";
 
@@ -40,9 +42,13 @@ void Txptheme::CreateMgrWith(const std::function<Txptheme*()>& create) {
     Manager() = std::move(created);
 }
 
-void Txptheme::FreeMgr() { Manager().reset(); }
+void Txptheme::FreeMgr() {
+    Manager().reset();
+}
 
-Txptheme* Txptheme::Mgr() { return Manager().get(); }
+Txptheme* Txptheme::Mgr() {
+    return Manager().get();
+}
 
 bool Txptheme::ThemesEnabled() {
     if (!qApp)
@@ -55,9 +61,12 @@ QColor Txptheme::BorderColor() {
     if (!ThemesEnabled())
         return QColor(0, 0, 0);
     switch (JakiTematXP()) {
-    case jkxpOlive: return QColor(164, 185, 127);
-    case jkxpSilver: return QColor(165, 172, 178);
-    default: return QColor(127, 157, 185);
+    case jkxpOlive:
+        return QColor(164, 185, 127);
+    case jkxpSilver:
+        return QColor(165, 172, 178);
+    default:
+        return QColor(127, 157, 185);
     }
 }
 
@@ -76,9 +85,13 @@ TAnchors TXPForm::Anchors(const QWidget* control) {
 
 // Qt keeps a window's client area at its designed size whatever the frame, so the frame never eats
 // into the design and there is nothing to correct.
-int TXPForm::BorderExcess() const { return 0; }
+int TXPForm::BorderExcess() const {
+    return 0;
+}
 
-void TXPForm::Loaded() { CorrectForBorder(BorderExcess()); }
+void TXPForm::Loaded() {
+    CorrectForBorder(BorderExcess());
+}
 
 void TXPForm::CorrectForBorder(int d) {
     if (d <= 0)

@@ -20,7 +20,8 @@ int Inked(const QImage& img) {
 }
 
 TEST(TBitBtnKom, EveryKindHasANormalAndADisabledImage) {
-    const TBitBtnKind kinds[] = {bkOK, bkCancel, bkHelp, bkYes, bkNo, bkClose, bkAbort, bkRetry, bkIgnore, bkAll};
+    const TBitBtnKind kinds[] = {bkOK,    bkCancel, bkHelp,  bkYes,    bkNo,
+                                 bkClose, bkAbort,  bkRetry, bkIgnore, bkAll};
     for (TBitBtnKind kind : kinds) {
         SCOPED_TRACE(KomGlyphName(kind).toStdString());
         TBitBtnKom b;
@@ -60,7 +61,7 @@ TEST(TBitBtnKom, GlyphSheet) {
     QWidget sheet;
     sheet.setFont(DesignFont(QStringLiteral("MS Sans Serif"), 8));
     sheet.resize(2 * 95 + 15, 11 * 30 + 10);
-    const TBitBtnKind kinds[] = {bkOK,    bkCancel, bkHelp,  bkYes, bkNo,  bkClose,
+    const TBitBtnKind kinds[] = {bkOK,    bkCancel, bkHelp,   bkYes, bkNo,    bkClose,
                                  bkAbort, bkRetry,  bkIgnore, bkAll, bkCustom};
     int row = 0;
     for (TBitBtnKind kind : kinds) {

@@ -1,6 +1,6 @@
+#include "ui/KwKonwerterTextToRtf.h"
 #include "ui/Colors.h"
 #include "ui/Fonts.h"
-#include "ui/KwKonwerterTextToRtf.h"
 
 #include <QApplication>
 #include <QTextBlock>

@@ -1,6 +1,6 @@
+#include "ui/OknoKomunikat.h"
 #include "ui/BitBtnKom.h"
 #include "ui/Fonts.h"
-#include "ui/OknoKomunikat.h"
 #include "ui/QtUserInterface.h"
 
 #include "Shots.h"
@@ -23,12 +23,12 @@ namespace {
 
 using Buttons = std::vector<TKomButtonType>;
 
-std::unique_ptr<TOknoKomunikat> Okno(const std::string& tresc, const Buttons& przyciski, TKomButtonType domyslny,
-                                     TKomRodzajOkna rodzaj, const std::string& opisy = {},
-                                     const std::string& potwierdzenie = {}, int czas = 0,
-                                     const TArrayKDodIkony* ikony = nullptr, int skala = 100) {
-    return std::make_unique<TOknoKomunikat>(tresc, przyciski, domyslny, rodzaj, opisy, potwierdzenie, czas, ikony,
-                                            skala);
+std::unique_ptr<TOknoKomunikat> Okno(const std::string& tresc, const Buttons& przyciski,
+                                     TKomButtonType domyslny, TKomRodzajOkna rodzaj,
+                                     const std::string& opisy = {}, const std::string& potwierdzenie = {},
+                                     int czas = 0, const TArrayKDodIkony* ikony = nullptr, int skala = 100) {
+    return std::make_unique<TOknoKomunikat>(tresc, przyciski, domyslny, rodzaj, opisy, potwierdzenie, czas,
+                                            ikony, skala);
 }
 
 std::vector<TBitBtnKom*> ButtonsOf(QWidget* w) {
@@ -38,10 +38,16 @@ std::vector<TBitBtnKom*> ButtonsOf(QWidget* w) {
     return v;
 }
 
-QWidget* Child(QWidget* w, const char* name) { return w->findChild<QWidget*>(QString::fromLatin1(name)); }
+QWidget* Child(QWidget* w, const char* name) {
+    return w->findChild<QWidget*>(QString::fromLatin1(name));
+}
 
-int ScreenW() { return QGuiApplication::primaryScreen()->geometry().width(); }
-int ScreenH() { return QGuiApplication::primaryScreen()->geometry().height(); }
+int ScreenW() {
+    return QGuiApplication::primaryScreen()->geometry().width();
+}
+int ScreenH() {
+    return QGuiApplication::primaryScreen()->geometry().height();
+}
 
 int LineH() {
     QFont f = DesignFont(QStringLiteral("MS Sans Serif"), 8);
@@ -108,11 +114,16 @@ TEST(OknoKomunikat, ButtonTypesHaveTheirCaptionsGlyphsAndWidths) {
         bool HasGlyph;
     };
     const Row rows[] = {
-        {kTak, "&Tak", 65, true},        {kNie, "&Nie", 65, true},
-        {kAnuluj, "&Anuluj", 70, true},  {kOK, "&OK", 65, true},
-        {kPomoc, "&Pomoc", 70, true},    {kUsun, "&Usuń", 65, true},
-        {kTakWsz, "T&ak na wszystkie", 130, true}, {kNieWsz, "Nie na &wszystkie", 130, true},
-        {kAnulujWsz, "A&nuluj wszystko", 130, true}, {kArchiw, "A&rchiwizuj", 100, true},
+        {kTak, "&Tak", 65, true},
+        {kNie, "&Nie", 65, true},
+        {kAnuluj, "&Anuluj", 70, true},
+        {kOK, "&OK", 65, true},
+        {kPomoc, "&Pomoc", 70, true},
+        {kUsun, "&Usuń", 65, true},
+        {kTakWsz, "T&ak na wszystkie", 130, true},
+        {kNieWsz, "Nie na &wszystkie", 130, true},
+        {kAnulujWsz, "A&nuluj wszystko", 130, true},
+        {kArchiw, "A&rchiwizuj", 100, true},
     };
     Buttons all;
     for (const Row& r : rows)
@@ -197,7 +208,8 @@ TEST(OknoKomunikat, WidestLineDecidesTheWidth) {
         // 40 characters lose against 30 + 2 tabs (30 + 2 + 16): the tab line is measured.
         {"two tabs outweigh a longer line", is.toStdString() + "^" + ws.toStdString() + "\t\t",
          width(plain, ws) + 80 + 20},
-        {"three tabs", "a\t\t\t" + ws.left(20).toStdString(), width(plain, QStringLiteral("a") + ws.left(20)) + 120 + 20},
+        {"three tabs", "a\t\t\t" + ws.left(20).toStdString(),
+         width(plain, QStringLiteral("a") + ws.left(20)) + 120 + 20},
         {"one tab", ws.toStdString() + "\t", width(plain, ws) + 40 + 20},
     };
     for (const Row& r : rows) {
@@ -453,7 +465,8 @@ TEST_F(KomNewPort, PytTNIsTrueOnlyForTak) {
                 if (b->text() == caption)
                     b->click();
         });
-        EXPECT_EQ(PytTN("Serwer bazy danych nie jest uruchomiony.^Czy uruchomić?"), QString(caption) == "&Tak");
+        EXPECT_EQ(PytTN("Serwer bazy danych nie jest uruchomiony.^Czy uruchomić?"),
+                  QString(caption) == "&Tak");
         EXPECT_TRUE(sawTitle);
     }
 }

@@ -1,5 +1,5 @@
-#include "core/Exception.h"
 #include "ui/QtUserInterface.h"
+#include "core/Exception.h"
 
 #include "FakeUi.h"
 #include "UiTestUtil.h"

@@ -27,7 +27,8 @@ void SaveShot(QWidget* widget, const QString& name) {
         QFont f = widget->font();
         f.setBold(true);
         p.setFont(f);
-        p.drawText(QRect(x, 0, shot.width() - x, bar), Qt::AlignVCenter | Qt::AlignLeft, widget->windowTitle());
+        p.drawText(QRect(x, 0, shot.width() - x, bar), Qt::AlignVCenter | Qt::AlignLeft,
+                   widget->windowTitle());
         p.drawPixmap(1, bar, client);
     } else {
         p.drawPixmap(0, 0, client);

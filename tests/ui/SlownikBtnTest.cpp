@@ -1,5 +1,5 @@
-#include "ui/Fonts.h"
 #include "ui/SlownikBtn.h"
+#include "ui/Fonts.h"
 #include "ui/XpTheme.h"
 
 #include "Shots.h"
@@ -108,18 +108,36 @@ TEST(TSlownikBtn, ShortcutsRunTheOfferedEnabledActions) {
         Calls Expected;
     };
     const Row rows[] = {
-        {"F6 dictionary", {btDictionary, btClear}, false, Qt::Key_F6, Qt::NoModifier, {"Dictionary", "OnClick"}},
+        {"F6 dictionary",
+         {btDictionary, btClear},
+         false,
+         Qt::Key_F6,
+         Qt::NoModifier,
+         {"Dictionary", "OnClick"}},
         {"Shift+F6 is not F6", {btDictionary, btClear}, false, Qt::Key_F6, Qt::ShiftModifier, {}},
         {"Del clears", {btDictionary, btClear}, false, Qt::Key_Delete, Qt::NoModifier, {"Clear", "OnClick"}},
         {"F2 not offered", {btDictionary, btClear}, false, Qt::Key_F2, Qt::NoModifier, {}},
         {"F7 default value", {btSetDefault}, false, Qt::Key_F7, Qt::NoModifier, {"SetDefault", "OnClick"}},
         {"F3 adds", {btF3}, false, Qt::Key_F3, Qt::NoModifier, {"F3", "OnClick"}},
-        {"F5 runs both in order", {btF5, btCtrlP}, false, Qt::Key_F5, Qt::NoModifier,
+        {"F5 runs both in order",
+         {btF5, btCtrlP},
+         false,
+         Qt::Key_F5,
+         Qt::NoModifier,
          {"F5", "OnClick", "CtrlP", "OnClick"}},
         {"Ctrl+P is not the shortcut", {btF5, btCtrlP}, false, Qt::Key_P, Qt::ControlModifier, {}},
         {"read-only: Del does nothing", {btClear, btShow}, true, Qt::Key_Delete, Qt::NoModifier, {}},
-        {"read-only: F2 still shows", {btClear, btShow}, true, Qt::Key_F2, Qt::NoModifier, {"Show", "OnClick"}},
-        {"keypad flag is ignored", {btDictionary}, false, Qt::Key_F6, Qt::KeypadModifier,
+        {"read-only: F2 still shows",
+         {btClear, btShow},
+         true,
+         Qt::Key_F2,
+         Qt::NoModifier,
+         {"Show", "OnClick"}},
+        {"keypad flag is ignored",
+         {btDictionary},
+         false,
+         Qt::Key_F6,
+         Qt::KeypadModifier,
          {"Dictionary", "OnClick"}},
         {"custom shortcut", {btCustom}, false, Qt::Key_K, Qt::ControlModifier, {"Custom", "OnClick"}},
     };
