@@ -79,6 +79,7 @@ TEST(OknoKomunikat, BladOkWithAShortText) {
     EXPECT_FALSE(w->CheckBoxShown());
     EXPECT_TRUE(w->Potwierdzenie());
     EXPECT_EQ(w->DefaultButton(), b[0]);
+    EXPECT_EQ(w->TextBox()->palette().color(QPalette::Base), w->palette().color(QPalette::Button));
     // The button row is centred in the button area.
     EXPECT_EQ(Child(w.get(), "RzadPrzyciskow")->geometry(), QRect((315 - 65) / 2, 0, 65, 45));
 

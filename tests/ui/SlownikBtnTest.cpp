@@ -204,6 +204,11 @@ TEST(TSlownikBtn, SizeFromTheFontAndTheThemedAndClassicLayouts) {
             EXPECT_EQ(b->Content()->geometry(), QRect(2, 2, 16, h - 4));
         }
         SaveShot(&host, QStringLiteral("SlownikBtn_%1").arg(themed ? "themed" : "classic"));
+        if (themed) {
+            // The outline left of the arrow is drawn in the theme's border colour.
+            const QImage panel = b->grab().toImage();
+            EXPECT_EQ(QColor(panel.pixel(1, h / 2)), Txptheme::BorderColor());
+        }
         // A picture of the arrow alone proves that something right-pointing is drawn: the right
         // half of the arrow's face holds the tip, darker than the face.
         const QImage img = b->Content()->grab().toImage();
