@@ -27,13 +27,13 @@ namespace {
 
 constexpr int kModalResultNo = 7; // the platform's code for "No"; it only ends the modal loop
 
-struct TButtonSpec {
+struct TButtonOpis {
     TBitBtnKind Kind;
     const char* Caption;
     int Width;
 };
 
-TButtonSpec SpecOf(TKomButtonType type) {
+TButtonOpis OpisPrzycisku(TKomButtonType type) {
     switch (type) {
     case kTak:
         return {bkYes, "&Tak", 65};
@@ -211,13 +211,13 @@ TOknoKomunikat::TOknoKomunikat(const std::string& tresc, const std::vector<TKomB
             if (width > 300)
                 width = 300;
         } else {
-            const TButtonSpec spec = SpecOf(type);
+            const TButtonOpis opis = OpisPrzycisku(type);
             if (type == kArchiw)
                 b->SetGlyph(KomGlyph(QStringLiteral("NBARCHIW")));
             else
-                b->SetKind(spec.Kind);
-            b->setText(QString::fromUtf8(spec.Caption));
-            width = T(spec.Width);
+                b->SetKind(opis.Kind);
+            b->setText(QString::fromUtf8(opis.Caption));
+            width = T(opis.Width);
             if (maPotwierdzenie && (type == kTak || (type == kOK && przyciski.size() == 1)))
                 FCheckBoxShown = true;
         }

@@ -15,12 +15,12 @@
 
 namespace {
 
-struct TActionSpec {
+struct TActionInfo {
     const char* Caption;
     int Key; // 0: none
 };
 
-constexpr TActionSpec kActions[8] = {
+constexpr TActionInfo kActions[8] = {
     {"Wybierz", Qt::Key_F6},
     {"Wyczyść", Qt::Key_Delete},
     {"Pokaż", Qt::Key_F2},
