@@ -169,6 +169,15 @@ TEST(OknoKomunikat, ScaleDoublesOnlyTheButtonSizes) {
     EXPECT_EQ(big->height(), normal->height() + 45);
 }
 
+TEST(OknoKomunikat, ScaleOfZeroOrLessIsNormalSize) {
+    // Zero-sized buttons would leave a window that only a button can close without a button.
+    for (int skala : {0, -50}) {
+        auto w = Okno("x", {kOK}, kOK, kBlad, "", "", 0, nullptr, skala);
+        EXPECT_EQ(ButtonsOf(w.get())[0]->size(), QSize(65, 25));
+        EXPECT_EQ(Child(w.get(), "PanelPrzyciski")->height(), 45);
+    }
+}
+
 TEST(OknoKomunikat, CaretGivesTwoLines) {
     auto one = Okno("Jedna linia", {kOK}, kOK, kInformacja);
     auto two = Okno("Pierwsza^Druga", {kOK}, kOK, kInformacja);
