@@ -1,0 +1,441 @@
+// The DPB and TPB encodings (Parts 4.2 and 4.3), byte for byte, with the lines written back.
+
+#include "fbclient/FbParams.h"
+#include "FbTestHelpers.h"
+
+#include <ibase.h>
+
+#include <set>
+
+namespace {
+
+struct TBlockCase {
+    const char* Name;
+    std::vector<std::string> Lines;
+    std::string Expected;
+    std::vector<std::string> LinesAfter; // empty: as given
+};
+
+std::ostream& operator<<(std::ostream& out, const TBlockCase& c) {
+    return out << c.Name;
+}
+
+const std::string kLong255(255, 'x');
+
+// ---- DPB
+
+class DpbEncoding : public ::testing::TestWithParam<TBlockCase> {};
+
+TEST_P(DpbEncoding, EncodesByteForByte) {
+    const TBlockCase& c = GetParam();
+    std::vector<std::string> lines = c.Lines;
+    EXPECT_EQ(Show(GenerateDPB(lines)), Show(c.Expected));
+    EXPECT_EQ(lines, c.LinesAfter.empty() ? c.Lines : c.LinesAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dpb, DpbEncoding,
+    ::testing::Values(
+        TBlockCase{"EmptyList", {}, Bytes({1}), {}},
+        TBlockCase{"ConnectionTestParameters",
+                   {"user_name=SYSKWR", "password=tajne", "lc_ctype=WIN1250", "num_buffers=250"},
+                   Bytes({1,   28,  6,  'S', 'Y', 'S', 'K', 'W', 'R', 29,  5,   't', 'a', 'j',
+                          'n', 'e', 48, 7,   'W', 'I', 'N', '1', '2', '5', '0', 5,   1,   250}),
+                   {}},
+        TBlockCase{"NumBuffers300CutToLowByte", {"num_buffers=300"}, Bytes({1, 5, 1, 44}), {}},
+        TBlockCase{"NumericGroup",
+                   {"verify=3", "dbkey_scope=1", "damaged=1", "force_write=1", "no_reserve=0",
+                    "online_dump=2", "old_file_size=7", "overwrite=1", "connect_timeout=10",
+                    "dummy_packet_interval=120"},
+                   Bytes({1,  9, 1, 3,  13, 1, 1,  17, 1, 1,  24, 1,  1,  27, 1,  0,
+                          33, 1, 2, 34, 1,  7, 54, 1,  1, 57, 1,  10, 58, 1,  120}),
+                   {}},
+        TBlockCase{"NumericNegativeLowByte", {"num_buffers=-1"}, Bytes({1, 5, 1, 255}), {}},
+        TBlockCase{"ZeroGroupIgnoresValue",
+                   {"garbage_collect=5", "no_garbage_collect", "activate_shadow=x",
+                    "delete_shadow=", "begin_log=anything", "quit_log=9"},
+                   Bytes({1, 8, 1, 0, 16, 1, 0, 21, 1, 0, 23, 1, 0, 25, 1, 0, 26, 1, 0}),
+                   {}},
+        TBlockCase{"SweepAlwaysTwo", {"sweep=7"}, Bytes({1, 10, 1, 2}), {}},
+        TBlockCase{
+            "SweepIntervalLittleEndian", {"sweep_interval=20000"}, Bytes({1, 22, 4, 0x20, 0x4E, 0, 0}), {}},
+        TBlockCase{
+            "SweepIntervalNegative", {"sweep_interval=-2"}, Bytes({1, 22, 4, 0xFE, 0xFF, 0xFF, 0xFF}), {}},
+        TBlockCase{"StringGroup",
+                   {"license=L", "sys_user_name=su", "encrypt_key=k", "user_name=u", "password=p",
+                    "password_enc=pe", "old_file=f", "lc_messages=m", "lc_ctype=WIN1250", "sql_role_name=R",
+                    "instance_name=i"},
+                   Bytes({1,  18,  1,   'L', 19,  2,   's', 'u', 20, 1,   'k', 28, 1,   'u',
+                          29, 1,   'p', 30,  2,   'p', 'e', 36,  1,  'f', 47,  1,  'm', 48,
+                          7,  'W', 'I', 'N', '1', '2', '5', '0', 60, 1,   'R', 75, 1,   'i'}),
+                   {}},
+        TBlockCase{"StringValueKeepsCaseAndEquals",
+                   {"password=Ab=cD"},
+                   Bytes({1, 29, 5, 'A', 'b', '=', 'c', 'D'}),
+                   {}},
+        TBlockCase{"StringValueEmpty", {"sql_role_name="}, Bytes({1, 60, 0}), {}},
+        TBlockCase{"StringValue255", {"password=" + kLong255}, Bytes({1, 29, 255}) + kLong255, {}},
+        TBlockCase{"SqlDialectAsDigitValue", {"sql_dialect=3"}, Bytes({1, 63, 1, 3}), {}},
+        TBlockCase{"SqlDialectOnlyFirstCharacter", {"sql_dialect=31"}, Bytes({1, 63, 2, 3, '1'}), {}},
+        TBlockCase{"PrefixRemoved",
+                   {"isc_dpb_lc_ctype=WIN1250"},
+                   Bytes({1, 48, 7, 'W', 'I', 'N', '1', '2', '5', '0'}),
+                   {}},
+        TBlockCase{
+            "CapitalLetters", {"LC_CTYPE=WIN1250"}, Bytes({1, 48, 7, 'W', 'I', 'N', '1', '2', '5', '0'}), {}},
+        TBlockCase{"CapitalPrefix",
+                   {"ISC_DPB_User_Name=SYSKWR"},
+                   Bytes({1, 28, 6, 'S', 'Y', 'S', 'K', 'W', 'R'}),
+                   {}},
+        TBlockCase{"TrimmingWrittenBack",
+                   {"  user_name=SYSKWR \t", "\tlc_ctype=WIN1250  "},
+                   Bytes({1, 28, 6, 'S', 'Y', 'S', 'K', 'W', 'R', 48, 7, 'W', 'I', 'N', '1', '2', '5', '0'}),
+                   {"user_name=SYSKWR", "lc_ctype=WIN1250"}},
+        TBlockCase{"BlankAfterEqualsStaysInValue",
+                   {"user_name= SYSKWR"},
+                   Bytes({1, 28, 7, ' ', 'S', 'Y', 'S', 'K', 'W', 'R'}),
+                   {}},
+        TBlockCase{"EmptyLinesSkipped",
+                   {"", "   ", "num_buffers=250", ""},
+                   Bytes({1, 5, 1, 250}),
+                   {"", "", "num_buffers=250", ""}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+struct TErrorCase {
+    const char* Name;
+    std::vector<std::string> Lines;
+    std::string Message;
+    int SQLCode; // client error ordinal; -2: not a client error
+    std::vector<std::string> LinesAfter;
+};
+
+std::ostream& operator<<(std::ostream& out, const TErrorCase& c) {
+    return out << c.Name;
+}
+
+class DpbErrors : public ::testing::TestWithParam<TErrorCase> {};
+
+TEST_P(DpbErrors, RefusesWithItsText) {
+    const TErrorCase& c = GetParam();
+    std::vector<std::string> lines = c.Lines;
+    try {
+        GenerateDPB(lines);
+        ADD_FAILURE() << "no error";
+    } catch (const EFbClientError& e) {
+        EXPECT_EQ(e.Message(), c.Message);
+        EXPECT_EQ(e.SQLCode(), c.SQLCode);
+        EXPECT_EQ(e.RaiserName(), "");
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), c.Message);
+        EXPECT_EQ(c.SQLCode, -2) << "a plain exception instead of a client error";
+    }
+    if (!c.LinesAfter.empty()) {
+        EXPECT_EQ(lines, c.LinesAfter);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dpb, DpbErrors,
+    ::testing::Values(
+        TErrorCase{"BlankBeforeEqualsIsPartOfTheName",
+                   {"lc_ctype =WIN1250"},
+                   "DPB Constant (lc_ctype ) is unknown.",
+                   feDPBConstantUnknown,
+                   {}},
+        TErrorCase{"UnknownNameLowerCasedPrefixRemoved",
+                   {"ISC_DPB_Bogus=1"},
+                   "DPB Constant (bogus) is unknown.",
+                   feDPBConstantUnknown,
+                   {}},
+        TErrorCase{"UnknownNameKeepsOtherPrefix",
+                   {"isc_tpb_read"},
+                   "DPB Constant (isc_tpb_read) is unknown.",
+                   feDPBConstantUnknown,
+                   {}},
+        TErrorCase{"PageSizeUnsupported",
+                   {"page_size=4096"},
+                   "DPB Constant (isc_dpb_page_size) is unsupported.",
+                   feDPBConstantNotSupported,
+                   {}},
+        TErrorCase{"UnsupportedAfterPrefixAndCase",
+                   {"  ISC_DPB_FORCE=1 "},
+                   "DPB Constant (isc_dpb_force) is unsupported.",
+                   feDPBConstantNotSupported,
+                   {"ISC_DPB_FORCE=1"}},
+        TErrorCase{"TrimmedLinesStayWhenRefused",
+                   {" user_name=SYSKWR ", " bogus "},
+                   "DPB Constant (bogus) is unknown.",
+                   feDPBConstantUnknown,
+                   {"user_name=SYSKWR", "bogus"}},
+        TErrorCase{"NumericNotAnInteger", {"num_buffers=abc"}, "'abc' is not a valid integer value", -2, {}},
+        TErrorCase{"NumericEmpty", {"num_buffers"}, "'' is not a valid integer value", -2, {}},
+        TErrorCase{"SweepIntervalNotAnInteger",
+                   {"sweep_interval=1.5"},
+                   "'1.5' is not a valid integer value",
+                   -2,
+                   {}},
+        TErrorCase{"StringLongerThanItsLengthByte",
+                   {"password=" + kLong255 + "y"},
+                   "DPB item isc_dpb_password: the value is 256 bytes long, more than 255.",
+                   -2,
+                   {}},
+        TErrorCase{
+            "SqlDialectEmpty", {"sql_dialect="}, "DPB item isc_dpb_sql_dialect needs a value.", -2, {}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// Every code outside the supported groups is refused with its own table name.
+TEST(DpbErrors, EveryUnsupportedCodeNamesItsTableEntry) {
+    const std::set<int> supported = {5,  9,  13, 17, 24, 27, 33, 34, 54, 57, 58, 8,  16, 21, 23, 25,
+                                     26, 10, 22, 18, 19, 20, 28, 29, 30, 36, 47, 48, 60, 75, 63};
+    int refused = 0;
+    for (std::size_t code = 1; code <= kDpbNameCount; ++code) {
+        if (supported.count(static_cast<int>(code)))
+            continue;
+        std::vector<std::string> lines = {std::string(kDpbNames[code - 1]) + "=1"};
+        try {
+            GenerateDPB(lines);
+            ADD_FAILURE() << kDpbNames[code - 1] << " was accepted";
+        } catch (const EFbClientError& e) {
+            EXPECT_EQ(e.Message(),
+                      std::string("DPB Constant (isc_dpb_") + kDpbNames[code - 1] + ") is unsupported.");
+            EXPECT_EQ(e.SQLCode(), feDPBConstantNotSupported);
+            ++refused;
+        }
+    }
+    EXPECT_EQ(refused, 83 - 31);
+}
+
+// ---- TPB
+
+class TpbEncoding : public ::testing::TestWithParam<TBlockCase> {};
+
+TEST_P(TpbEncoding, EncodesByteForByte) {
+    const TBlockCase& c = GetParam();
+    std::vector<std::string> lines = c.Lines;
+    EXPECT_EQ(Show(GenerateTPB(lines)), Show(c.Expected));
+    EXPECT_EQ(lines, c.LinesAfter.empty() ? c.Lines : c.LinesAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tpb, TpbEncoding,
+    ::testing::Values(
+        TBlockCase{"EmptyList", {}, std::string(), {}},
+        TBlockCase{"OnlyBlankLines", {"", "  ", "\t"}, Bytes({3}), {"", "", ""}},
+        TBlockCase{"ReadCommittedRecVersionNowait",
+                   {"read_committed", "rec_version", "nowait"},
+                   Bytes({3, 15, 17, 7}),
+                   {}},
+        TBlockCase{
+            "WithRead", {"read_committed", "rec_version", "nowait", "read"}, Bytes({3, 15, 17, 7, 8}), {}},
+        TBlockCase{"InternalTransactionLines",
+                   {"write", "isc_tpb_nowait", "read_committed", "rec_version"},
+                   Bytes({3, 9, 7, 15, 17}),
+                   {}},
+        TBlockCase{
+            "RepeatableReadLines", {"write", "isc_tpb_nowait", "concurrency"}, Bytes({3, 9, 7, 2}), {}},
+        TBlockCase{
+            "LockWriteTableName", {"lock_write=TOWARY"}, Bytes({3, 11, 6, 'T', 'O', 'W', 'A', 'R', 'Y'}), {}},
+        TBlockCase{"LockReadTableName", {"isc_tpb_lock_read=X"}, Bytes({3, 10, 1, 'X'}), {}},
+        TBlockCase{"EveryPlainCode",
+                   {"consistency", "concurrency", "shared", "protected", "exclusive", "wait", "nowait",
+                    "read", "write", "ignore_limbo", "read_committed", "rec_version", "no_rec_version",
+                    "no_auto_undo", "no_savepoint"},
+                   Bytes({3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 14, 15, 17, 18, 20, 21}),
+                   {}},
+        TBlockCase{"ValueOfPlainCodeIgnored", {"nowait=whatever"}, Bytes({3, 7}), {}},
+        TBlockCase{"CaseAndPrefix", {"ISC_TPB_NOWAIT", "Read_Committed"}, Bytes({3, 7, 15}), {}},
+        TBlockCase{
+            "TrimmingWrittenBack", {"  nowait  ", "", " read "}, Bytes({3, 7, 8}), {"nowait", "", "read"}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+class TpbErrors : public ::testing::TestWithParam<TErrorCase> {};
+
+TEST_P(TpbErrors, RefusesWithItsText) {
+    const TErrorCase& c = GetParam();
+    std::vector<std::string> lines = c.Lines;
+    const auto e = Raised([&] { GenerateTPB(lines); });
+    EXPECT_EQ(e.Message(), c.Message);
+    EXPECT_EQ(e.SQLCode(), c.SQLCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tpb, TpbErrors,
+                         ::testing::Values(TErrorCase{"Autocommit",
+                                                      {"autocommit"},
+                                                      "TPB Constant (isc_tpb_autocommit) is unsupported.",
+                                                      feTPBConstantNotSupported,
+                                                      {}},
+                                           TErrorCase{"VerbTime",
+                                                      {"verb_time"},
+                                                      "TPB Constant (isc_tpb_verb_time) is unsupported.",
+                                                      feTPBConstantNotSupported,
+                                                      {}},
+                                           TErrorCase{"CommitTime",
+                                                      {"isc_tpb_commit_time"},
+                                                      "TPB Constant (isc_tpb_commit_time) is unsupported.",
+                                                      feTPBConstantNotSupported,
+                                                      {}},
+                                           TErrorCase{
+                                               "RestartRequests",
+                                               {"RESTART_REQUESTS"},
+                                               "TPB Constant (isc_tpb_restart_requests) is unsupported.",
+                                               feTPBConstantNotSupported,
+                                               {}},
+                                           TErrorCase{"Unknown",
+                                                      {"nowait", "Bogus_Thing"},
+                                                      "TPB Constant (bogus_thing) is unknown.",
+                                                      feTPBConstantUnknown,
+                                                      {}},
+                                           TErrorCase{"BlankBeforeEquals",
+                                                      {"lock_write =T"},
+                                                      "TPB Constant (lock_write ) is unknown.",
+                                                      feTPBConstantUnknown,
+                                                      {}}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// ---- tables
+
+TEST(ParameterTables, DpbNamesAreTheClientsItemCodes) {
+    ASSERT_EQ(kDpbNames.size(), 83u);
+    std::set<std::string> names(kDpbNames.begin(), kDpbNames.end());
+    EXPECT_EQ(names.size(), 83u) << "duplicate names";
+    // Codes 1 to 67 are the standard isc_dpb_ item codes of ibase.h.
+#define CODE(name)                                                                                           \
+    { isc_dpb_##name, #name }
+    const std::vector<std::pair<int, std::string>> standard = {CODE(cdd_pathname),
+                                                               CODE(allocation),
+                                                               CODE(journal),
+                                                               CODE(page_size),
+                                                               CODE(num_buffers),
+                                                               CODE(buffer_length),
+                                                               CODE(debug),
+                                                               CODE(garbage_collect),
+                                                               CODE(verify),
+                                                               CODE(sweep),
+                                                               CODE(enable_journal),
+                                                               CODE(disable_journal),
+                                                               CODE(dbkey_scope),
+                                                               CODE(number_of_users),
+                                                               CODE(trace),
+                                                               CODE(no_garbage_collect),
+                                                               CODE(damaged),
+                                                               CODE(license),
+                                                               CODE(sys_user_name),
+                                                               CODE(encrypt_key),
+                                                               CODE(activate_shadow),
+                                                               CODE(sweep_interval),
+                                                               CODE(delete_shadow),
+                                                               CODE(force_write),
+                                                               CODE(begin_log),
+                                                               CODE(quit_log),
+                                                               CODE(no_reserve),
+                                                               CODE(user_name),
+                                                               CODE(password),
+                                                               CODE(password_enc),
+                                                               CODE(sys_user_name_enc),
+                                                               CODE(interp),
+                                                               CODE(online_dump),
+                                                               CODE(old_file_size),
+                                                               CODE(old_num_files),
+                                                               CODE(old_file),
+                                                               CODE(old_start_page),
+                                                               CODE(old_start_seqno),
+                                                               CODE(old_start_file),
+                                                               CODE(drop_walfile),
+                                                               CODE(old_dump_id),
+                                                               CODE(wal_backup_dir),
+                                                               CODE(wal_chkptlen),
+                                                               CODE(wal_numbufs),
+                                                               CODE(wal_bufsize),
+                                                               CODE(wal_grp_cmt_wait),
+                                                               CODE(lc_messages),
+                                                               CODE(lc_ctype),
+                                                               CODE(cache_manager),
+                                                               CODE(shutdown),
+                                                               CODE(online),
+                                                               CODE(shutdown_delay),
+                                                               CODE(reserved),
+                                                               CODE(overwrite),
+                                                               CODE(sec_attach),
+                                                               CODE(disable_wal),
+                                                               CODE(connect_timeout),
+                                                               CODE(dummy_packet_interval),
+                                                               CODE(gbak_attach),
+                                                               CODE(sql_role_name),
+                                                               CODE(set_page_buffers),
+                                                               CODE(working_directory),
+                                                               CODE(sql_dialect),
+                                                               CODE(set_db_readonly),
+                                                               CODE(set_db_sql_dialect),
+                                                               CODE(gfix_attach),
+                                                               CODE(gstat_attach)};
+#undef CODE
+    ASSERT_EQ(standard.size(), 67u);
+    for (const auto& [code, name] : standard)
+        EXPECT_EQ(kDpbNames[static_cast<std::size_t>(code) - 1], name) << "code " << code;
+    EXPECT_STREQ(kDpbNames[82], "force");
+}
+
+TEST(ParameterTables, TpbNamesAreTheClientsItemCodes) {
+    ASSERT_EQ(kTpbNames.size(), 21u);
+    std::set<std::string> names(kTpbNames.begin(), kTpbNames.end());
+    EXPECT_EQ(names.size(), 21u) << "duplicate names";
+#define CODE(name)                                                                                           \
+    { isc_tpb_##name, #name }
+    const std::vector<std::pair<int, std::string>> standard = {
+        CODE(consistency), CODE(concurrency),    CODE(shared),           CODE(protected),
+        CODE(exclusive),   CODE(wait),           CODE(nowait),           CODE(read),
+        CODE(write),       CODE(lock_read),      CODE(lock_write),       CODE(verb_time),
+        CODE(commit_time), CODE(ignore_limbo),   CODE(read_committed),   CODE(autocommit),
+        CODE(rec_version), CODE(no_rec_version), CODE(restart_requests), CODE(no_auto_undo)};
+#undef CODE
+    ASSERT_EQ(standard.size(), 20u);
+    for (const auto& [code, name] : standard)
+        EXPECT_EQ(kTpbNames[static_cast<std::size_t>(code) - 1], name) << "code " << code;
+    EXPECT_STREQ(kTpbNames[20], "no_savepoint");
+}
+
+// ---- the list that tells its owner
+
+TEST(FbStrings, AsksBeforeAndTellsAfterEveryChange) {
+    TFbStrings list;
+    std::vector<std::string> seen;
+    list.OnChanging = [&] { seen.push_back("changing"); };
+    list.OnChange = [&] { seen.push_back("change"); };
+    list.Add("a");
+    list.Put(0, "b");
+    list.Insert(0, "c");
+    list.Delete(1);
+    list.Assign({"x", "y"});
+    list.SetText("p=1\r\nq=2\n");
+    list.Clear();
+    EXPECT_EQ(seen.size(), 14u);
+    EXPECT_EQ(list.Count(), 0u);
+}
+
+TEST(FbStrings, ARefusedChangeChangesNothing) {
+    TFbStrings list;
+    list.Add("a");
+    list.OnChanging = [] { throw Exception("refused"); };
+    EXPECT_THROW(list.Add("b"), Exception);
+    EXPECT_THROW(list.Assign({}), Exception);
+    EXPECT_EQ(list.Lines(), std::vector<std::string>{"a"});
+}
+
+TEST(FbStrings, SetTextSplitsLines) {
+    TFbStrings list;
+    list.SetText("user_name=A\r\npassword=B\nlc_ctype=WIN1250");
+    EXPECT_EQ(list.Lines(), (std::vector<std::string>{"user_name=A", "password=B", "lc_ctype=WIN1250"}));
+    EXPECT_EQ(list.Text(), "user_name=A\npassword=B\nlc_ctype=WIN1250\n");
+}
+
+TEST(FbStrToInt, FrameworkRules) {
+    EXPECT_EQ(FbStrToInt("250"), 250);
+    EXPECT_EQ(FbStrToInt(" -12"), -12);
+    EXPECT_EQ(FbStrToInt("+7"), 7);
+    EXPECT_EQ(FbStrToInt("2147483647"), 2147483647);
+    EXPECT_EQ(FbStrToInt("-2147483648"), -2147483647 - 1);
+    for (const char* bad : {"", "x", "1x", "2147483648", "-", "1 2"})
+        EXPECT_THROW(FbStrToInt(bad), Exception) << bad;
+}
+
+} // namespace
