@@ -442,7 +442,10 @@ void TFbCustomDatabase::Open() {
     const int databaseDialect = DBSQLDialect();
     if (databaseDialect < FSQLDialect)
         FSQLDialect = databaseDialect;
-    // The server clock is measured here once statements exist (Part 4.6).
+    // The clock difference, through the internal transaction (Part 4.6); a failure propagates while
+    // the database stays attached.
+    if (FSynchronizeTime)
+        FDifferenceTime = NowDateTime() - GetServerTime();
     DoOnConnect();
     for (std::size_t i = 0; i < FFbBases.size() && Connected(); ++i)
         if (TFbBase* link = FFbBases[i]; link && link->OnDatabaseConnected)

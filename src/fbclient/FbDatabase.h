@@ -7,6 +7,7 @@
 #include "fbclient/FbErrors.h"
 #include "fbclient/FbLibrary.h"
 #include "fbclient/FbParams.h"
+#include "fbclient/FbXSQLDA.h"
 
 #include <cstdint>
 #include <string>
@@ -14,6 +15,19 @@
 
 class TFbCustomTransaction;
 class TFbTransaction;
+
+// The value of one column of a single-value query (QueryValue): its text as AsString gives it and,
+// for numeric and date-time columns, the value itself.
+struct TFbFieldValue {
+    bool IsNull = true;
+    int SQLType = 0; // without the nullable bit
+    std::string Text;
+    TDateTime DateTime = 0;
+    double Number = 0;
+};
+
+// The local clock in the framework's day count (days since 1899-12-30, local time).
+TDateTime NowDateTime();
 
 enum TOnLostConnectActions : std::uint8_t { laTerminateApp, laCloseConnect, laIgnore, laWaitRestore };
 
@@ -111,7 +125,15 @@ public:
     TFbTransaction* InternalTransaction() const noexcept { return vInternalTransaction; }
     bool SynchronizeTime() const noexcept { return FSynchronizeTime; }
     void SetSynchronizeTime(bool value) { FSynchronizeTime = value; }
+    // Local clock minus server clock in days, measured on every attach while SynchronizeTime is on.
     double DifferenceTime() const noexcept { return FDifferenceTime; }
+    // Runs `sql` on `transaction` (the internal one when null), starting it when not active, and
+    // returns column `column` of the first row; commits the internal transaction afterwards. On a
+    // failure the transaction is rolled back when active and the error re-raised.
+    TFbFieldValue QueryValue(const std::string& sql, int column, TFbCustomTransaction* transaction = nullptr);
+    // The server's current date-time, through the internal transaction: a TIMESTAMP above dialect 1,
+    // a DATE in dialect 1.
+    TDateTime GetServerTime();
 
     // Raw answer of isc_database_info for the given items (raising on failure).
     std::string DatabaseInfo(const std::string& items);
