@@ -370,3 +370,70 @@ TEST(StoredProc, TextFromTheProcedureParameters) {
     again.SetStoredProcName("  ");
     EXPECT_EQ(again.SQLText(), "");
 }
+
+namespace {
+// Records the statements the database's internal transaction runs.
+struct TInternalWatch {
+    explicit TInternalWatch(TFbDatabase& db) {
+        db.InternalTransaction()->BeforeSQLExecute = [this](TObject*, TObject* query) {
+            Texts.push_back(static_cast<TFbQuery*>(query)->SQLText());
+        };
+        db.InternalTransaction()->vAfterStartTransaction.Add([this](TObject*) { ++Starts; });
+    }
+    std::vector<std::string> Texts;
+    int Starts = 0;
+};
+} // namespace
+
+TEST(InternalTransaction, EveryAttachMeasuresTheServerClockOnce) {
+    TTestDatabase file;
+    TFbDatabase db;
+    SetUpDatabase(db, file.TcpName());
+    db.SetSQLDialect(3);
+    TInternalWatch watch(db);
+    db.Open();
+    EXPECT_FALSE(db.InternalTransaction()->Active()); // committed again
+    EXPECT_EQ(watch.Starts, 1);
+    EXPECT_EQ(watch.Texts, std::vector<std::string>{"SELECT CAST('NOW' AS TIMESTAMP) from RDB$DATABASE\n"});
+    EXPECT_LT(std::abs(db.DifferenceTime()), 1.0 / 24 / 60); // one machine: well within a minute
+    db.Close();
+    db.Open();
+    EXPECT_EQ(watch.Starts, 2);
+
+    db.Close();
+    db.SetSynchronizeTime(false);
+    db.Open();
+    EXPECT_EQ(watch.Starts, 2); // no query at all
+    EXPECT_EQ(db.DifferenceTime(), 0.0);
+}
+
+TEST(InternalTransaction, DialectOneAsksForADate) {
+    TTestDatabase file(1);
+    TFbDatabase db;
+    SetUpDatabase(db, file.TcpName());
+    db.SetSQLDialect(3);
+    TInternalWatch watch(db);
+    db.Open();
+    EXPECT_EQ(db.SQLDialect(), 1);
+    EXPECT_EQ(watch.Texts, std::vector<std::string>{"SELECT CAST('NOW' AS DATE) from RDB$DATABASE\n"});
+    EXPECT_LT(std::abs(db.DifferenceTime()), 1.0 / 24 / 60);
+}
+
+TEST(InternalTransaction, QueryValueOnEitherTransaction) {
+    TStatementDb s;
+    const TFbFieldValue v = s.Db.QueryValue("select 6 * 7, 'x' from rdb$database", 0);
+    EXPECT_FALSE(v.IsNull);
+    EXPECT_EQ(v.Text, "42");
+    EXPECT_EQ(v.Number, 42.0);
+    EXPECT_EQ(s.Db.QueryValue("select 'x', null from rdb$database", 1).IsNull, true);
+    EXPECT_FALSE(s.Db.InternalTransaction()->Active());
+    // A failure rolls the transaction back and propagates.
+    EXPECT_THROW(s.Db.QueryValue("select nothing from nowhere", 0), EFbLibraryError);
+    EXPECT_FALSE(s.Db.InternalTransaction()->Active());
+    // The caller's transaction stays open after a success, and is rolled back after a failure.
+    ASSERT_TRUE(s.Tr.Active());
+    EXPECT_EQ(s.Db.QueryValue("select 1 from rdb$database", 0, &s.Tr).Text, "1");
+    EXPECT_TRUE(s.Tr.Active());
+    EXPECT_THROW(s.Db.QueryValue("select nothing from nowhere", 0, &s.Tr), EFbLibraryError);
+    EXPECT_FALSE(s.Tr.Active());
+}
