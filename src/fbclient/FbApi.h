@@ -22,7 +22,7 @@ using FbFn_isc_dsql_batch_execute = ISC_STATUS (*)(ISC_STATUS*, isc_tr_handle*, 
                                                    unsigned short, XSQLDA*, unsigned short, XSQLVAR**,
                                                    ISC_USHORT*);
 
-// The entry points bound on every load, in binding order (Part 4.1, step 2).
+// The entry points bound on every load, in binding order.
 #define ZELWAN_FB_REQUIRED(X)                                                                                \
     X(BLOB_get)                                                                                              \
     X(BLOB_put) X(isc_sqlcode) X(isc_sql_interprete) X(isc_interprete) X(isc_vax_integer) X(isc_blob_info)   \
@@ -107,7 +107,7 @@ protected:
     [[noreturn]] void NotBound(const char* function) const;
 };
 
-// The library loaded by file name (Part 4.1). Creation loads it and binds the entry points, or fails
+// The library loaded by file name. Creation loads it and binds the entry points, or fails
 // as a whole; destruction unloads it.
 class TIBClientLibrary final : public IIBClientLibrary {
 public:

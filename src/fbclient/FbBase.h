@@ -15,7 +15,7 @@ class TFbCustomTransaction;
 
 using TNotifyEvent = std::function<void(TObject* sender)>;
 
-// How a transaction ends (Part 4.3).
+// How a transaction ends.
 enum TTransactionAction : std::uint8_t { TARollback, TARollbackRetaining, TACommit, TACommitRetaining };
 enum TTransactionState : std::uint8_t {
     tsActive,
@@ -94,7 +94,7 @@ public:
         OnDatabaseDisconnected, OnDatabaseFree;
     std::function<void()> OnTransactionStarting, OnTransactionStarted, OnTransactionEnding,
         OnTransactionEnded, OnTransactionFree;
-    // Closing as lost (Part 4.2): the statement forgets its server handle, closes and unprepares
+    // Closing as lost: the statement forgets its server handle, closes and unprepares
     // itself without any client call. Errors are ignored by the caller.
     std::function<void()> OnDatabaseLost;
 

@@ -110,7 +110,7 @@ TFbCustomDatabase::TFbCustomDatabase(TComponent* owner)
     : TComponent(owner), FLibraryName(kDefaultLibraryName) {
     FDBParams.OnChanging = [this] { CheckInactive(); };
     FDBParams.OnChange = [this] { FDBParamsChanged = true; };
-    // The internal transaction for short internal queries (Part 4.6).
+    // The internal transaction for short internal queries.
     vInternalTransaction = new TFbTransaction(nullptr);
     vInternalTransaction->SetTPBMode(tpbDefault);
     vInternalTransaction->SetTRParams({"write", "isc_tpb_nowait", "read_committed", "rec_version"});
@@ -442,7 +442,7 @@ void TFbCustomDatabase::Open() {
     const int databaseDialect = DBSQLDialect();
     if (databaseDialect < FSQLDialect)
         FSQLDialect = databaseDialect;
-    // The clock difference, through the internal transaction (Part 4.6); a failure propagates while
+    // The clock difference, through the internal transaction; a failure propagates while
     // the database stays attached.
     if (FSynchronizeTime)
         FDifferenceTime = NowDateTime() - GetServerTime();

@@ -1,5 +1,5 @@
 #pragma once
-// Database attachment (Part 4.2): the component that owns one attachment to one Firebird database.
+// Database attachment: the component that owns one attachment to one Firebird database.
 // It encodes its connection lines into the DPB, attaches, adapts the SQL dialect, tells its
 // transactions and statement links about connecting and disconnecting, and detaches.
 
@@ -40,7 +40,7 @@ public:
     explicit TFbCustomDatabase(TComponent* owner = nullptr);
     ~TFbCustomDatabase() override;
 
-    // Attaches (see the Part's steps). On an attached TFbCustomDatabase: client error 13.
+    // Attaches. On an attached TFbCustomDatabase: client error 13.
     virtual void Open();
     // Detaches; every path past the first check ends detached.
     virtual void InternalClose(bool force);
@@ -71,7 +71,7 @@ public:
     // The database's dialect (information item 62); 1 when the server gives no such item.
     int DBSQLDialect();
 
-    // Client library (Part 4.1).
+    // Client library.
     const std::string& LibraryName() const noexcept { return FLibraryName; }
     void SetLibraryName(const std::string& name);
     void LoadLibrary();
@@ -121,7 +121,7 @@ public:
     void SetUpperOldNames(bool value) { FUpperOldNames = value; }
     bool UseLoginPrompt() const noexcept { return FUseLoginPrompt; }
 
-    // Internal transaction and server time (Part 4.6).
+    // Internal transaction and server time.
     TFbTransaction* InternalTransaction() const noexcept { return vInternalTransaction; }
     bool SynchronizeTime() const noexcept { return FSynchronizeTime; }
     void SetSynchronizeTime(bool value) { FSynchronizeTime = value; }

@@ -9,7 +9,7 @@
 
 namespace {
 
-// The client-error texts (Part 4.5). The rows the Parts give are exact, typos included
+// The client-error texts. The rows are exact, typos included
 // ("functonality", the two blanks of feEmptyQuery); the others are our own short English texts.
 constexpr std::array<TFbClientErrorRow, kFbClientErrorCount> kClientErrors = {{
     {feUnknownError, "feUnknownError", "Unknown error."},

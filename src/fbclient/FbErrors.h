@@ -1,5 +1,5 @@
 #pragma once
-// Client errors (Part 4.5). A failed client call becomes EFbLibraryError with the SQL code, the
+// Client errors. A failed client call becomes EFbLibraryError with the SQL code, the
 // server's first error code and the interpreted message lines; a broken rule of the layer itself
 // becomes EFbClientError with its fixed English text. The error translation picks lines out of
 // Message by position, so the line layout (every line ends with CR LF) is binding.

@@ -1,5 +1,5 @@
 #pragma once
-// Binding to the Firebird client library (Part 4.1). The library is never linked at build time: it
+// Binding to the Firebird client library. The library is never linked at build time: it
 // is loaded at run time by file name, and one library object serves every database component that
 // names the same file. The client functions themselves are reached through fbclient's internal
 // header only.

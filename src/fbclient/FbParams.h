@@ -1,5 +1,5 @@
 #pragma once
-// Parameter lines and the binary parameter blocks built from them (Parts 4.2 and 4.3): the
+// Parameter lines and the binary parameter blocks built from them: the
 // database parameter block (DPB) from connection lines and the transaction parameter block (TPB)
 // from transaction lines. Lines read name, "=", value; names are accepted with or without their
 // isc_dpb_ / isc_tpb_ prefix and in any letter case.

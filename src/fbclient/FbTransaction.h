@@ -1,5 +1,5 @@
 #pragma once
-// Client transactions (Part 4.3): one Firebird transaction spanning one or more attached databases,
+// Client transactions: one Firebird transaction spanning one or more attached databases,
 // started from its parameter lines encoded into the TPB and ended by commit or rollback, each also
 // in the retaining form that keeps it open.
 
@@ -21,7 +21,7 @@ public:
     ~TFbCustomTransaction() override;
 
     virtual void EndTransaction(TTransactionAction action, bool force);
-    // Told by a statement before and after it executes (Part 4.4); nothing here.
+    // Told by a statement before and after it executes; nothing here.
     virtual void DoOnSQLExec(TObject* query, bool before);
     virtual void StartTransaction();
     virtual void Commit() { EndTransaction(TACommit, false); }
@@ -39,7 +39,7 @@ public:
     bool HandleIsShared() const noexcept { return FHandleIsShared; }
     // Takes a transaction handle that is not this component's own; ending it makes no client call.
     void SetHandle(TFbHandle handle);
-    // Marks the current handle as not this component's own (closing as lost, Part 4.2).
+    // Marks the current handle as not this component's own (closing as lost).
     void MarkHandleShared() noexcept { FHandleIsShared = true; }
 
     // The parameter lines; changing them while active fails with client error 16.

@@ -1,4 +1,4 @@
-// Database attachment (Part 4.2) against the private Firebird test server.
+// Database attachment against the private Firebird test server.
 
 #include "FbTestHelpers.h"
 

@@ -1,4 +1,4 @@
-// Client errors (Part 4.5): the table, the exceptions, the composition of Message.
+// Client errors: the table, the exceptions, the composition of Message.
 
 #include "FbTestHelpers.h"
 #include "core/Encoding.h"
@@ -37,7 +37,7 @@ struct TGivenText {
     const char* Text;
 };
 
-// The texts the Parts give, exactly.
+// The texts, exactly.
 TEST(ClientErrorTable, GivenTextsAreExact) {
     const TGivenText given[] = {
         {feUnknownError, 0, "Unknown error."},

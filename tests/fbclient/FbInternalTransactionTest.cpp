@@ -1,4 +1,4 @@
-// The internal transaction and the server clock (Part 4.6) against the private test server.
+// The internal transaction and the server clock against the private test server.
 
 #include "FbTestHelpers.h"
 #include "fbclient/FbQuery.h"

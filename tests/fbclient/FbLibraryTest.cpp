@@ -1,4 +1,4 @@
-// Client library binding (Part 4.1): loading by file name, the entry-point groups, the registry.
+// Client library binding: loading by file name, the entry-point groups, the registry.
 
 #include "FbTestHelpers.h"
 

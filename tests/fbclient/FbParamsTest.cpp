@@ -1,4 +1,4 @@
-// The DPB and TPB encodings (Parts 4.2 and 4.3), byte for byte, with the lines written back.
+// The DPB and TPB encodings, byte for byte, with the lines written back.
 
 #include "fbclient/FbParams.h"
 #include "FbTestHelpers.h"

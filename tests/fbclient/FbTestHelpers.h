@@ -93,7 +93,7 @@ inline void SetUpDatabase(TFbCustomDatabase& database, const std::string& name) 
     database.SetDBParams(FbTestParams());
 }
 
-// Runs one statement in the layer's transaction with the raw client call (statements are Part 4.4).
+// Runs one statement in the layer's transaction with the raw client call.
 inline void ExecSql(TFbCustomDatabase& database, TFbCustomTransaction& transaction, const std::string& sql) {
     transaction.Call(database.ClientLibrary().isc_dsql_execute_immediate(
                          StatusVector(), database.HandleAddress(), transaction.HandleAddress(), 0,

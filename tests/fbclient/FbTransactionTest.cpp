@@ -1,4 +1,4 @@
-// Client transactions (Part 4.3) against the private Firebird test server.
+// Client transactions against the private Firebird test server.
 
 #include "FbTestHelpers.h"
 
