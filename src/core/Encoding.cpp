@@ -213,23 +213,10 @@ char32_t LowerChar(char32_t c) {
     return c;
 }
 
-std::string UpperCase(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    bool ok = true;
-    while (i < text.size()) {
-        const std::size_t start = i;
-        const char32_t c = DecodeOne(text, i, ok);
-        if (ok)
-            AppendUtf8(out, UpperChar(c));
-        else
-            out.append(text.substr(start, i - start)); // keep a stray byte as it is
-    }
-    return out;
-}
+namespace {
 
-std::string LowerCase(std::string_view text) {
+// Maps each character; a stray byte that is not UTF-8 is kept as it is.
+template <class TMap> std::string MapChars(std::string_view text, TMap map) {
     std::string out;
     out.reserve(text.size());
     std::size_t i = 0;
@@ -238,9 +225,19 @@ std::string LowerCase(std::string_view text) {
         const std::size_t start = i;
         const char32_t c = DecodeOne(text, i, ok);
         if (ok)
-            AppendUtf8(out, LowerChar(c));
+            AppendUtf8(out, map(c));
         else
             out.append(text.substr(start, i - start));
     }
     return out;
+}
+
+} // namespace
+
+std::string UpperCase(std::string_view text) {
+    return MapChars(text, UpperChar);
+}
+
+std::string LowerCase(std::string_view text) {
+    return MapChars(text, LowerChar);
 }

@@ -27,6 +27,30 @@ enum TTransactionState : std::uint8_t {
 };
 using TEndTransactionEvent = std::function<void(TObject* sender, TTransactionAction action, bool force)>;
 
+// Tables of links whose holders keep their index: a freed slot is emptied rather than erased,
+// and the next link takes the first empty one.
+template <class T> int PutInFreeSlot(std::vector<T*>& slots, T* item) {
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        if (!slots[i]) {
+            slots[i] = item;
+            return static_cast<int>(i);
+        }
+    slots.push_back(item);
+    return static_cast<int>(slots.size()) - 1;
+}
+
+template <class T> void EmptySlot(std::vector<T*>& slots, int index) {
+    if (index >= 0 && static_cast<std::size_t>(index) < slots.size())
+        slots[static_cast<std::size_t>(index)] = nullptr;
+}
+
+// By index, first to last: a handler may empty slots (its own or others) meanwhile.
+template <class T, class TFn> void ForEachInSlots(std::vector<T*>& slots, TFn fn) {
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        if (T* item = slots[i])
+            fn(*item);
+}
+
 // A list of listeners, each added with an id by which it is removed again. Calling runs over a
 // copy, so a listener may add or remove listeners meanwhile.
 template <class... TArgs> class TFbListeners {

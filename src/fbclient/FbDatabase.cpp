@@ -276,13 +276,7 @@ int TFbCustomDatabase::AddTransaction(TFbCustomTransaction* transaction) {
     const int found = FindTransaction(transaction);
     if (found >= 0)
         return found;
-    for (std::size_t i = 0; i < FTransactions.size(); ++i)
-        if (!FTransactions[i]) {
-            FTransactions[i] = transaction;
-            return static_cast<int>(i);
-        }
-    FTransactions.push_back(transaction);
-    return static_cast<int>(FTransactions.size()) - 1;
+    return PutInFreeSlot(FTransactions, transaction);
 }
 
 void TFbCustomDatabase::RemoveTransaction(int index) {
@@ -299,25 +293,15 @@ void TFbCustomDatabase::RemoveTransaction(int index) {
 }
 
 int TFbCustomDatabase::AddFbBase(TFbBase* link) {
-    for (std::size_t i = 0; i < FFbBases.size(); ++i)
-        if (!FFbBases[i]) {
-            FFbBases[i] = link;
-            return static_cast<int>(i);
-        }
-    FFbBases.push_back(link);
-    return static_cast<int>(FFbBases.size()) - 1;
+    return PutInFreeSlot(FFbBases, link);
 }
 
 void TFbCustomDatabase::RemoveFbBase(int index) {
-    if (index >= 0 && static_cast<std::size_t>(index) < FFbBases.size())
-        FFbBases[static_cast<std::size_t>(index)] = nullptr;
+    EmptySlot(FFbBases, index);
 }
 
 template <class TFn> void TFbCustomDatabase::ForEachLink(TFn fn) {
-    // By index: a handler may unbind its own link (or others) meanwhile.
-    for (std::size_t i = 0; i < FFbBases.size(); ++i)
-        if (TFbBase* link = FFbBases[i])
-            fn(*link);
+    ForEachInSlots(FFbBases, fn);
 }
 
 TFbStatus TFbCustomDatabase::Call(TFbStatus status, bool raise) {

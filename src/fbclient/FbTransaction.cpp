@@ -195,24 +195,15 @@ int TFbCustomTransaction::TransactionID() {
 }
 
 int TFbCustomTransaction::AddFbBase(TFbBase* link) {
-    for (std::size_t i = 0; i < FFbBases.size(); ++i)
-        if (!FFbBases[i]) {
-            FFbBases[i] = link;
-            return static_cast<int>(i);
-        }
-    FFbBases.push_back(link);
-    return static_cast<int>(FFbBases.size()) - 1;
+    return PutInFreeSlot(FFbBases, link);
 }
 
 void TFbCustomTransaction::RemoveFbBase(int index) {
-    if (index >= 0 && static_cast<std::size_t>(index) < FFbBases.size())
-        FFbBases[static_cast<std::size_t>(index)] = nullptr;
+    EmptySlot(FFbBases, index);
 }
 
 template <class TFn> void TFbCustomTransaction::LinksFirstToLast(TFn fn) {
-    for (std::size_t i = 0; i < FFbBases.size(); ++i)
-        if (TFbBase* link = FFbBases[i])
-            fn(*link);
+    ForEachInSlots(FFbBases, fn);
 }
 
 template <class TFn> void TFbCustomTransaction::LinksLastToFirst(TFn fn) {

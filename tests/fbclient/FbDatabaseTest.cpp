@@ -411,32 +411,27 @@ TEST(Events, FailedEndOfATransactionPropagatesUnlessForced) {
 // ---- closing a lost connection
 
 TEST(LostConnection, CloseAfterTheServerWasKilledClosesAsLost) {
-    TTempDir dir;
-    TFbTestServer own(dir / "instance");
-    own.Start();
-    TTestDatabase file(3, own);
+    TOwnServerDatabase s;
     std::vector<std::string> log;
-    TFbDatabase db;
-    SetUpDatabase(db, file.TcpName());
     TRecordingLink link(log, "L");
-    link.Link.SetDatabase(&db);
+    link.Link.SetDatabase(&s.Db);
     TFbTransaction tr;
-    db.SetDefaultTransaction(&tr);
-    db.Open();
+    s.Db.SetDefaultTransaction(&tr);
+    s.Db.Open();
     tr.StartTransaction();
     int lostCalls = 0;
-    db.OnLostConnect = [&](TObject* sender, EFbError& error, TOnLostConnectActions& action) {
-        EXPECT_EQ(sender, &db);
+    s.Db.OnLostConnect = [&](TObject* sender, EFbError& error, TOnLostConnectActions& action) {
+        EXPECT_EQ(sender, &s.Db);
         EXPECT_EQ(action, laCloseConnect);
         EXPECT_NE(error.IBErrorCode(), 0);
         ++lostCalls;
     };
-    db.BeforeDisconnect = [&](TObject*) { log.push_back("BeforeDisconnect"); };
-    db.AfterDisconnect = [&](TObject*) { log.push_back("AfterDisconnect"); };
+    s.Db.BeforeDisconnect = [&](TObject*) { log.push_back("BeforeDisconnect"); };
+    s.Db.AfterDisconnect = [&](TObject*) { log.push_back("AfterDisconnect"); };
     log.clear();
-    own.Kill();
-    EXPECT_NO_THROW(db.Close());
-    EXPECT_FALSE(db.Connected());
+    s.Server.Kill();
+    EXPECT_NO_THROW(s.Db.Close());
+    EXPECT_FALSE(s.Db.Connected());
     EXPECT_FALSE(tr.Active());
     EXPECT_EQ(tr.State(), tsClosed);
     EXPECT_EQ(lostCalls, 1);
@@ -447,64 +442,44 @@ TEST(LostConnection, CloseAfterTheServerWasKilledClosesAsLost) {
 }
 
 TEST(LostConnection, IgnoreKeepsTheHandle) {
-    TTempDir dir;
-    TFbTestServer own(dir / "instance");
-    own.Start();
-    TTestDatabase file(3, own);
-    TFbDatabase db;
-    SetUpDatabase(db, file.TcpName());
-    db.Open();
-    db.OnLostConnect = [](TObject*, EFbError&, TOnLostConnectActions& action) { action = laIgnore; };
-    own.Kill();
-    EXPECT_FALSE(db.ExTestConnected(laCloseConnect));
-    EXPECT_TRUE(db.Connected()) << "laIgnore closes nothing";
-    db.Close(); // the connection test fails again and is ignored again
-    EXPECT_TRUE(db.Connected());
-    db.OnLostConnect = nullptr;
-    EXPECT_NO_THROW(db.ForceClose()) << "the failed detach is swallowed";
-    EXPECT_FALSE(db.Connected());
+    TOwnServerDatabase s;
+    s.Db.Open();
+    s.Db.OnLostConnect = [](TObject*, EFbError&, TOnLostConnectActions& action) { action = laIgnore; };
+    s.Server.Kill();
+    EXPECT_FALSE(s.Db.ExTestConnected(laCloseConnect));
+    EXPECT_TRUE(s.Db.Connected()) << "laIgnore closes nothing";
+    s.Db.Close(); // the connection test fails again and is ignored again
+    EXPECT_TRUE(s.Db.Connected());
+    s.Db.OnLostConnect = nullptr;
+    EXPECT_NO_THROW(s.Db.ForceClose()) << "the failed detach is swallowed";
+    EXPECT_FALSE(s.Db.Connected());
 }
 
 TEST(LostConnection, ForcedCloseRollsBackWithoutRaisingWhenTheRollbackFails) {
-    TTempDir dir;
-    TFbTestServer own(dir / "instance");
-    own.Start();
-    TTestDatabase file(3, own);
-    TFbDatabase db;
-    SetUpDatabase(db, file.TcpName());
+    TOwnServerDatabase s;
     TFbTransaction tr;
     tr.SetTimeoutAction(TARollback);
-    db.SetDefaultTransaction(&tr);
-    db.Open();
+    s.Db.SetDefaultTransaction(&tr);
+    s.Db.Open();
     tr.StartTransaction();
     std::vector<std::string> log;
     tr.BeforeEnd = [&](TObject*, TTransactionAction action, bool force) {
         log.push_back(std::string("BeforeEnd ") + (action == TARollback ? "rollback" : "?") +
                       (force ? " forced" : ""));
     };
-    own.Kill();
-    EXPECT_NO_THROW(db.ForceClose());
-    EXPECT_FALSE(db.Connected());
+    s.Server.Kill();
+    EXPECT_NO_THROW(s.Db.ForceClose());
+    EXPECT_FALSE(s.Db.Connected());
     EXPECT_FALSE(tr.Active());
     EXPECT_EQ(log, std::vector<std::string>{"BeforeEnd rollback forced"});
 }
 
 // ---- forced ends of transactions on disconnect
 
-struct TEndCase {
-    const char* Name;
-    TTransactionAction TimeoutAction;
-    const char* RowsAfter;
-};
-
-std::ostream& operator<<(std::ostream& out, const TEndCase& c) {
-    return out << c.Name;
-}
-
-class DisconnectEnds : public ::testing::TestWithParam<TEndCase> {};
+class DisconnectEnds : public ::testing::TestWithParam<TTimeoutActionCase> {};
 
 TEST_P(DisconnectEnds, ActiveTransactionEndedWithItsTimeoutAction) {
-    const TEndCase& c = GetParam();
+    const TTimeoutActionCase& c = GetParam();
     TTestDatabase file;
     file.Execute({"create table t (a integer)"});
     TFbDatabase db;
@@ -527,9 +502,10 @@ TEST_P(DisconnectEnds, ActiveTransactionEndedWithItsTimeoutAction) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Disconnect, DisconnectEnds,
-                         ::testing::Values(TEndCase{"Rollback", TARollback, "0"},
-                                           TEndCase{"Commit", TACommit, "1"},
-                                           TEndCase{"CommitRetainingTakenAsCommit", TACommitRetaining, "1"}),
+                         ::testing::Values(TTimeoutActionCase{"Rollback", TARollback, "0"},
+                                           TTimeoutActionCase{"Commit", TACommit, "1"},
+                                           TTimeoutActionCase{"CommitRetainingTakenAsCommit",
+                                                              TACommitRetaining, "1"}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 // ---- destruction

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -110,3 +111,33 @@ inline int VersionTextCount(TFbCustomDatabase& database) {
                ? static_cast<unsigned char>(answer[3])
                : 0;
 }
+
+// A transaction ended on its own by its timeout action, and the rows of table t left afterwards.
+struct TTimeoutActionCase {
+    const char* Name;
+    TTransactionAction TimeoutAction;
+    const char* RowsAfter;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const TTimeoutActionCase& c) {
+    return out << c.Name;
+}
+
+// A database on a server instance of the test's own, so that the test may kill the server under an
+// attachment. Db is set up for it through the network, not yet attached.
+struct TOwnServerDatabase {
+    TOwnServerDatabase() : Server(Dir / "instance"), File(3, Started(Server)) {
+        SetUpDatabase(Db, File.TcpName());
+    }
+
+    TTempDir Dir;
+    TFbTestServer Server;
+    TTestDatabase File;
+    TFbDatabase Db;
+
+private:
+    static TFbTestServer& Started(TFbTestServer& server) {
+        server.Start();
+        return server;
+    }
+};

@@ -104,17 +104,12 @@ TEST(TransactionEnd, ActivePropertyStartsAndRollsBack) {
 }
 
 TEST(TransactionEnd, FailedCommitStaysActiveAndAForcedOneCloses) {
-    TTempDir dir;
-    TFbTestServer own(dir / "instance");
-    own.Start();
-    TTestDatabase file(3, own);
-    TFbDatabase db;
-    SetUpDatabase(db, file.TcpName());
+    TOwnServerDatabase s;
     TFbTransaction tr;
-    db.SetDefaultTransaction(&tr);
-    db.Open();
+    s.Db.SetDefaultTransaction(&tr);
+    s.Db.Open();
     tr.StartTransaction();
-    own.Kill();
+    s.Server.Kill();
     const auto e = Raised<EFbLibraryError>([&] { tr.Commit(); });
     EXPECT_NE(e.IBErrorCode(), 0);
     EXPECT_TRUE(tr.Active()) << "the caller may retry or roll back";
@@ -122,27 +117,22 @@ TEST(TransactionEnd, FailedCommitStaysActiveAndAForcedOneCloses) {
     EXPECT_NO_THROW(tr.EndTransaction(TACommit, true));
     EXPECT_FALSE(tr.Active());
     EXPECT_EQ(tr.State(), tsClosed);
-    db.ForceClose();
+    s.Db.ForceClose();
 }
 
 TEST(TransactionEnd, FailedRetainingEndRaises) {
-    TTempDir dir;
-    TFbTestServer own(dir / "instance");
-    own.Start();
-    TTestDatabase file(3, own);
-    TFbDatabase db;
-    SetUpDatabase(db, file.TcpName());
+    TOwnServerDatabase s;
     TFbTransaction tr;
-    db.SetDefaultTransaction(&tr);
-    db.Open();
+    s.Db.SetDefaultTransaction(&tr);
+    s.Db.Open();
     tr.StartTransaction();
-    own.Kill();
+    s.Server.Kill();
     Raised<EFbLibraryError>([&] { tr.CommitRetaining(); });
     EXPECT_EQ(tr.State(), tsDoCommitRetaining);
     Raised<EFbLibraryError>([&] { tr.RollbackRetaining(); });
     EXPECT_EQ(tr.State(), tsDoRollbackRetaining);
     EXPECT_TRUE(tr.Active());
-    db.ForceClose();
+    s.Db.ForceClose();
     EXPECT_FALSE(tr.Active());
 }
 
@@ -459,20 +449,10 @@ TEST(TransactionDatabases, DestroyedTransactionLeavesItsDatabases) {
 
 // ---- implicit ends
 
-struct TImplicitCase {
-    const char* Name;
-    TTransactionAction TimeoutAction;
-    const char* Rows;
-};
-
-std::ostream& operator<<(std::ostream& out, const TImplicitCase& c) {
-    return out << c.Name;
-}
-
-class DestroyEnds : public ::testing::TestWithParam<TImplicitCase> {};
+class DestroyEnds : public ::testing::TestWithParam<TTimeoutActionCase> {};
 
 TEST_P(DestroyEnds, ActiveTransactionEndsWithItsTimeoutActionWhenDestroyed) {
-    const TImplicitCase& c = GetParam();
+    const TTimeoutActionCase& c = GetParam();
     TAttached a;
     std::vector<std::string> log;
     TFbBase link(nullptr);
@@ -489,7 +469,7 @@ TEST_P(DestroyEnds, ActiveTransactionEndsWithItsTimeoutActionWhenDestroyed) {
     tr->StartTransaction();
     ExecSql(a.Db, *tr, "insert into t values (1)");
     delete tr;
-    EXPECT_EQ(a.Rows(), c.Rows);
+    EXPECT_EQ(a.Rows(), c.RowsAfter);
     const bool commit = c.TimeoutAction == TACommit || c.TimeoutAction == TACommitRetaining;
     EXPECT_EQ(log,
               (std::vector<std::string>{"end " + std::to_string(commit ? TACommit : TARollback) + " forced",
@@ -500,10 +480,10 @@ TEST_P(DestroyEnds, ActiveTransactionEndsWithItsTimeoutActionWhenDestroyed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Destroy, DestroyEnds,
-    ::testing::Values(TImplicitCase{"Rollback", TARollback, "0"},
-                      TImplicitCase{"RollbackRetainingTakenAsRollback", TARollbackRetaining, "0"},
-                      TImplicitCase{"Commit", TACommit, "1"},
-                      TImplicitCase{"CommitRetainingTakenAsCommit", TACommitRetaining, "1"}),
+    ::testing::Values(TTimeoutActionCase{"Rollback", TARollback, "0"},
+                      TTimeoutActionCase{"RollbackRetainingTakenAsRollback", TARollbackRetaining, "0"},
+                      TTimeoutActionCase{"Commit", TACommit, "1"},
+                      TTimeoutActionCase{"CommitRetainingTakenAsCommit", TACommitRetaining, "1"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(TransactionIdle, TimeoutIsStoredAndChecked) {
