@@ -2,12 +2,12 @@
 
 #include "FakeUi.h"
 #include "TestUtil.h"
+#include "VrlKey.h"
 #include "app/Application.h"
 #include "app/LokalizacjaBazy.h"
 #include "core/Exception.h"
 #include "platform/Files.h"
 #include "platform/ProfileFile.h"
-#include "platform/Registry.h"
 #include "settings/LokalizacjaBazyFile.h"
 #include "ui/BitBtnKom.h"
 #include "ui/QtUserInterface.h"
@@ -75,16 +75,6 @@ public:
     std::string Key(const std::string& key) {
         platform::TProfileFile ini(file);
         return ini.ReadString("MAIN", key, "<missing>");
-    }
-    void CreateVrlKey() {
-        platform::TRegistry reg;
-        ASSERT_TRUE(reg.OpenKey("\\Software\\VRL", true));
-    }
-    std::string RegistryValue() {
-        platform::TRegistry reg;
-        if (!reg.OpenKey("\\Software\\VRL", false) || !reg.ValueExists("sciezka_baza"))
-            return "<none>";
-        return reg.ReadString("sciezka_baza");
     }
     bool BackupExists() { return fs::exists(file + "~"); }
     void PressF6(const char* edit, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -322,7 +312,7 @@ TEST_F(DialogTest, OkWithoutTestSavesOnceMakesAndDeletesTheBackup) {
     EXPECT_FALSE(dialog->RestoreNeed());
     EXPECT_FALSE(BackupExists());
     EXPECT_EQ(Key("DATABASE_DIR"), "/srv/nowa");
-    EXPECT_EQ(RegistryValue(), "db.firma.pl@/srv/nowa");
+    EXPECT_EQ(VrlRegistryValue(), "db.firma.pl@/srv/nowa");
     EXPECT_TRUE(ui.ErrorBoxes.empty());
 }
 
@@ -349,7 +339,7 @@ TEST_F(DialogTest, ClosingWithoutOkAfterASaveRestoresTheFile) {
         EXPECT_FALSE(dialog->isVisible()) << way.name;
         EXPECT_EQ(ReadWholeFile(file), kLocal) << way.name;
         EXPECT_FALSE(BackupExists()) << way.name;
-        EXPECT_EQ(RegistryValue(), "/jeszcze-inna") << way.name;
+        EXPECT_EQ(VrlRegistryValue(), "/jeszcze-inna") << way.name;
     }
 }
 

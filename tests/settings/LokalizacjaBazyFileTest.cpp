@@ -1,10 +1,10 @@
 #include "core/Exception.h"
 #include "core/KwUtils.h"
 #include "platform/Files.h"
-#include "platform/Registry.h"
 #include "settings/LokalizacjaBazyFile.h"
 #include "FakeUi.h"
 #include "TestUtil.h"
+#include "VrlKey.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,17 +16,6 @@ namespace {
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override { UsePrivateRegistry(tmp); }
-    // The per-user key the suite's programs read; a save writes it only when it already exists.
-    void CreateVrlKey() {
-        platform::TRegistry reg;
-        ASSERT_TRUE(reg.OpenKey("\\Software\\VRL", true));
-    }
-    std::string RegistryValue() {
-        platform::TRegistry reg;
-        if (!reg.OpenKey("\\Software\\VRL", false) || !reg.ValueExists("sciezka_baza"))
-            return "<none>";
-        return reg.ReadString("sciezka_baza");
-    }
     std::unique_ptr<TLokalizacjaBazyFile> Loaded(const std::string& content) {
         WriteWholeFile(file, content);
         auto s = std::make_unique<TLokalizacjaBazyFile>(file);
@@ -139,7 +128,7 @@ TEST_F(SettingsTest, RegistryValueInTheFourLocationForms) {
         s.SetSerwerName("srv");
         s.SetDatabaseDir("D:\\DANE");
         s.Save();
-        EXPECT_EQ(RegistryValue(), c.expected) << c.protocol;
+        EXPECT_EQ(VrlRegistryValue(), c.expected) << c.protocol;
         EXPECT_EQ(s.LocationString(), c.expected);
     }
 }
@@ -204,7 +193,7 @@ TEST_F(SettingsTest, UnwritableDirectoryRaisesAndLeavesTheOldFileWhole) {
     });
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(ReadWholeFile(file), "[MAIN]\nREMOTE=1\nSERWER_NAME=old\n");
-    EXPECT_EQ(RegistryValue(), "<none>"); // the registry step did not run
+    EXPECT_EQ(VrlRegistryValue(), "<none>"); // the registry step did not run
 }
 
 TEST_F(SettingsTest, BackupRestoreAndDelete) {
@@ -255,5 +244,5 @@ TEST_F(SettingsTest, RestoreKeepsTheRegistryValue) {
     s.RestoreFromBackup();
     s.Load();
     EXPECT_EQ(s.DatabaseDir(), "/old");
-    EXPECT_EQ(RegistryValue(), "/new");
+    EXPECT_EQ(VrlRegistryValue(), "/new");
 }
