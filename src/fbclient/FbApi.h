@@ -4,6 +4,7 @@
 // through, and the calling thread's status vector. Upper layers include the public headers only.
 
 #include "fbclient/FbLibrary.h"
+#include "platform/DynamicLibrary.h"
 
 #include <ibase.h>
 
@@ -130,7 +131,7 @@ private:
     // Looks a symbol up; a required one that is missing raises the system error of the lookup.
     void* Bind(const char* symbol, bool required);
 
-    void* FLibraryHandle = nullptr;
+    platform::TDynamicLibrary FModule;
     std::string FLibraryName;
     std::string FFileName;
     int FIBClientVersion = 0;

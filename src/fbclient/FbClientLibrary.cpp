@@ -2,7 +2,6 @@
 #include "fbclient/FbErrors.h"
 
 #include <array>
-#include <dlfcn.h>
 #include <mutex>
 #include <vector>
 
@@ -33,26 +32,19 @@ TIBClientLibrary::~TIBClientLibrary() {
 }
 
 void TIBClientLibrary::FreeIBLibrary() noexcept {
-    if (FLibraryHandle) {
-        ::dlclose(FLibraryHandle);
-        FLibraryHandle = nullptr;
-    }
+    FModule.Unload();
     FEntries = {};
 }
 
 void* TIBClientLibrary::Bind(const char* symbol, bool required) {
-    ::dlerror();
-    void* address = ::dlsym(FLibraryHandle, symbol);
-    if (!address && required) {
-        const char* text = ::dlerror();
-        throw EOSError(kSymbolNotFoundCode, text ? text : std::string("undefined symbol: ") + symbol);
-    }
+    void* address = FModule.Symbol(symbol);
+    if (!address && required)
+        throw EOSError(kSymbolNotFoundCode, FModule.LastError());
     return address;
 }
 
 void TIBClientLibrary::LoadIBLibrary() {
-    FLibraryHandle = ::dlopen(FFileName.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!FLibraryHandle)
+    if (!FModule.Load(FFileName))
         throw Exception(FbFormat("Can't load library %s ", {FFileName}));
 
 #define ZELWAN_FB_BIND_REQUIRED(name) FEntries.F##name = reinterpret_cast<FbFn_##name>(Bind(#name, true));

@@ -1,0 +1,42 @@
+#include "platform/DynamicLibrary.h"
+
+#include <dlfcn.h>
+
+namespace platform {
+
+namespace {
+
+std::string TakeLoaderError(const std::string& fallback) {
+    const char* text = ::dlerror();
+    return text ? std::string(text) : fallback;
+}
+
+} // namespace
+
+bool TDynamicLibrary::Load(const std::string& fileName) {
+    Unload();
+    ::dlerror();
+    FHandle = ::dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    FLastError = FHandle ? std::string() : TakeLoaderError("cannot load " + fileName);
+    return FHandle != nullptr;
+}
+
+void TDynamicLibrary::Unload() noexcept {
+    if (FHandle) {
+        ::dlclose(FHandle);
+        FHandle = nullptr;
+    }
+}
+
+void* TDynamicLibrary::Symbol(const char* name) {
+    if (!FHandle) {
+        FLastError = std::string("no library loaded for ") + name;
+        return nullptr;
+    }
+    ::dlerror();
+    void* address = ::dlsym(FHandle, name);
+    FLastError = address ? std::string() : TakeLoaderError(std::string("undefined symbol: ") + name);
+    return address;
+}
+
+} // namespace platform
