@@ -25,6 +25,18 @@ enum TTransactionState : std::uint8_t {
     tsDoCommit,
     tsDoCommitRetaining
 };
+// An implicit end (disconnect, destruction) must leave no transaction behind, so a retaining
+// timeout action is taken as its full form.
+inline TTransactionAction ImplicitEndAction(TTransactionAction action) {
+    switch (action) {
+    case TARollbackRetaining:
+        return TARollback;
+    case TACommitRetaining:
+        return TACommit;
+    default:
+        return action;
+    }
+}
 using TEndTransactionEvent = std::function<void(TObject* sender, TTransactionAction action, bool force)>;
 
 // Tables of links whose holders keep their index: a freed slot is emptied rather than erased,

@@ -57,10 +57,6 @@ std::string FirstVersionText(const std::string& data) {
     return data.substr(2, length);
 }
 
-TTransactionAction EndOnDisconnect(TTransactionAction action) {
-    return action == TACommitRetaining ? TACommit : action;
-}
-
 } // namespace
 
 std::vector<TFbCustomDatabase*> FbDatabaseList() {
@@ -516,7 +512,7 @@ void TFbCustomDatabase::InternalClose(bool force) {
             if (!transaction || !transaction->Active())
                 continue;
             try {
-                transaction->EndTransaction(EndOnDisconnect(transaction->TimeoutAction()), true);
+                transaction->EndTransaction(ImplicitEndAction(transaction->TimeoutAction()), true);
             } catch (...) {
                 if (!force)
                     throw;

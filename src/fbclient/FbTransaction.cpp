@@ -28,13 +28,8 @@ void TFbCustomTransaction::Destroy() noexcept {
         return;
     FDestroyed = true;
     if (Active()) {
-        TTransactionAction action = FTimeoutAction;
-        if (action == TARollbackRetaining)
-            action = TARollback;
-        else if (action == TACommitRetaining)
-            action = TACommit;
         try {
-            EndTransaction(action, true);
+            EndTransaction(ImplicitEndAction(FTimeoutAction), true);
         } catch (...) {
         }
         FHandle = 0;

@@ -497,15 +497,16 @@ TEST_P(DisconnectEnds, ActiveTransactionEndedWithItsTimeoutAction) {
     db.Close();
     EXPECT_FALSE(tr.Active());
     EXPECT_EQ(file.Query("select count(*) from t"), c.RowsAfter);
-    const TTransactionAction expected = c.TimeoutAction == TACommitRetaining ? TACommit : c.TimeoutAction;
-    EXPECT_EQ(log, std::vector<std::string>{std::to_string(expected) + " forced"});
+    EXPECT_EQ(log, std::vector<std::string>{std::to_string(c.FullAction) + " forced"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Disconnect, DisconnectEnds,
-                         ::testing::Values(TTimeoutActionCase{"Rollback", TARollback, "0"},
-                                           TTimeoutActionCase{"Commit", TACommit, "1"},
+                         ::testing::Values(TTimeoutActionCase{"Rollback", TARollback, TARollback, "0"},
+                                           TTimeoutActionCase{"RollbackRetainingTakenAsRollback",
+                                                              TARollbackRetaining, TARollback, "0"},
+                                           TTimeoutActionCase{"Commit", TACommit, TACommit, "1"},
                                            TTimeoutActionCase{"CommitRetainingTakenAsCommit",
-                                                              TACommitRetaining, "1"}),
+                                                              TACommitRetaining, TACommit, "1"}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 // ---- destruction

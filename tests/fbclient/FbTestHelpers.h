@@ -112,10 +112,12 @@ inline int VersionTextCount(TFbCustomDatabase& database) {
                : 0;
 }
 
-// A transaction ended on its own by its timeout action, and the rows of table t left afterwards.
+// A transaction ended on its own by its timeout action: the full end it takes, and the rows of
+// table t left afterwards.
 struct TTimeoutActionCase {
     const char* Name;
     TTransactionAction TimeoutAction;
+    TTransactionAction FullAction;
     const char* RowsAfter;
 };
 

@@ -470,21 +470,20 @@ TEST_P(DestroyEnds, ActiveTransactionEndsWithItsTimeoutActionWhenDestroyed) {
     ExecSql(a.Db, *tr, "insert into t values (1)");
     delete tr;
     EXPECT_EQ(a.Rows(), c.RowsAfter);
-    const bool commit = c.TimeoutAction == TACommit || c.TimeoutAction == TACommitRetaining;
-    EXPECT_EQ(log,
-              (std::vector<std::string>{"end " + std::to_string(commit ? TACommit : TARollback) + " forced",
-                                        "vOnDestroy2", "vOnDestroy1", "L.Free"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"end " + std::to_string(c.FullAction) + " forced", "vOnDestroy2",
+                                             "vOnDestroy1", "L.Free"}));
     EXPECT_EQ(link.Transaction(), nullptr);
     EXPECT_EQ(a.Db.TransactionCount(), 2) << "the internal and the default transaction";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Destroy, DestroyEnds,
-    ::testing::Values(TTimeoutActionCase{"Rollback", TARollback, "0"},
-                      TTimeoutActionCase{"RollbackRetainingTakenAsRollback", TARollbackRetaining, "0"},
-                      TTimeoutActionCase{"Commit", TACommit, "1"},
-                      TTimeoutActionCase{"CommitRetainingTakenAsCommit", TACommitRetaining, "1"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Destroy, DestroyEnds,
+                         ::testing::Values(TTimeoutActionCase{"Rollback", TARollback, TARollback, "0"},
+                                           TTimeoutActionCase{"RollbackRetainingTakenAsRollback",
+                                                              TARollbackRetaining, TARollback, "0"},
+                                           TTimeoutActionCase{"Commit", TACommit, TACommit, "1"},
+                                           TTimeoutActionCase{"CommitRetainingTakenAsCommit",
+                                                              TACommitRetaining, TACommit, "1"}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(TransactionIdle, TimeoutIsStoredAndChecked) {
     TFbTransaction tr;
