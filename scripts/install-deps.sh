@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-    fonts-liberation
+    fonts-liberation locales
     firebird3.0-server firebird3.0-utils firebird-dev libfbclient2
 )
 

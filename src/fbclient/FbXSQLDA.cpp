@@ -8,9 +8,10 @@
 #include "fbclient/FbQuery.h"
 #include "fbclient/FbTransaction.h"
 
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -72,9 +73,12 @@ std::string FormatIscTime(ISC_TIME time) {
 // The shortest general form with up to 15 significant digits, in the framework's notation
 // (decimal separator of the locale, "E" exponent without a plus sign or leading zeros).
 std::string FormatFloat(double value) {
+    // to_chars, not printf: the program runs under the user's C locale, whose decimal point may
+    // be a comma already.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.15g", value);
-    std::string s = buffer;
+    const auto written =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    std::string s(buffer, written.ptr);
     const std::size_t e = s.find('e');
     if (e != std::string::npos) {
         std::string mantissa = s.substr(0, e);
@@ -358,13 +362,20 @@ double TFbXSQLVAR::AsDouble() const {
     case kSqlTypeTime: return AsDateTime();
     case kSqlText:
     case kSqlVarying: {
+        // from_chars, not strtod: the user's C locale must not decide which separator counts.
         std::string text = AsString();
+        const char separator = FormatSettings().DecimalSeparator;
         for (char& c : text)
-            if (c == FormatSettings().DecimalSeparator)
+            if (c == separator)
                 c = '.';
-        char* end = nullptr;
-        const double v = std::strtod(text.c_str(), &end);
-        if (end == text.c_str())
+        const char* begin = text.c_str();
+        const char* end = begin + text.size();
+        while (begin != end && std::isspace(static_cast<unsigned char>(*begin)))
+            ++begin;
+        if (begin != end && *begin == '+' && begin + 1 != end && begin[1] != '-')
+            ++begin;
+        double v = 0;
+        if (std::from_chars(begin, end, v).ec != std::errc())
             InvalidConversion();
         return v;
     }

@@ -4,6 +4,13 @@
 #include "core/FormatSettings.h"
 #include "fbclient/FbQuery.h"
 
+#include <clocale>
+#include <filesystem>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 // A database with the tables of these tests, attached in the TCP form, with a started transaction.
@@ -45,6 +52,34 @@ struct TPolishFormats {
     TPolishFormats() : Saved(FormatSettings()) { FormatSettings() = TFormatSettings{}; }
     ~TPolishFormats() { FormatSettings() = Saved; }
     TFormatSettings Saved;
+};
+
+// A C locale whose decimal point is a comma, as the program runs under for a Polish user. Made here:
+// the machine need not have it installed.
+class TCommaLocale {
+public:
+    TCommaLocale() {
+        const std::string dir = Dir / "locales";
+        std::filesystem::create_directories(dir);
+        const std::string target = dir + "/pl_PL.UTF-8";
+        const char* argv[] = {"localedef", "-i", "pl_PL", "-f", "UTF-8", target.c_str(), nullptr};
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, "localedef", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
+            throw std::runtime_error("localedef cannot be started");
+        int status = 0;
+        waitpid(pid, &status, 0);
+        setenv("LOCPATH", dir.c_str(), 1);
+        if (!std::setlocale(LC_NUMERIC, "pl_PL.UTF-8"))
+            throw std::runtime_error("the pl_PL locale could not be made (localedef exit " +
+                                     std::to_string(WEXITSTATUS(status)) + ")");
+    }
+    ~TCommaLocale() {
+        std::setlocale(LC_NUMERIC, "C");
+        unsetenv("LOCPATH");
+    }
+
+private:
+    TTempDir Dir;
 };
 
 } // namespace
@@ -164,6 +199,19 @@ TEST(Query, UnterminatedStringIsRefusedBeforeTheServerIsAsked) {
     EXPECT_NE(e.Message().find("EOF in string detected"), std::string::npos);
     EXPECT_FALSE(s.Q.Prepared());
     EXPECT_EQ(s.Q.Handle(), 0u);
+}
+
+TEST(Query, NumbersDoNotDependOnTheProcessLocale) {
+    TStatementDb s;
+    TPolishFormats polish;
+    TCommaLocale comma;
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    s.Q.SetSQLText("select cast('1,5' as varchar(10)), cast(2.25 as double precision) from rdb$database");
+    s.Q.ExecQuery();
+    EXPECT_EQ(s.Q.Fields(0).AsDouble(), 1.5);
+    EXPECT_EQ(s.Q.Fields(1).AsString(), "2,25");
+    FormatSettings().DecimalSeparator = '.';
+    EXPECT_EQ(s.Q.Fields(1).AsString(), "2.25");
 }
 
 TEST(Query, EveryTypeReadsAndWrites) {
