@@ -3,17 +3,7 @@
 
 #include "FbTestHelpers.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace {
-
-std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 TEST(FbTestServer, PrivateInstanceOnALoopbackPort) {
     TFbTestServer& server = FbTestServer();
@@ -23,7 +13,7 @@ TEST(FbTestServer, PrivateInstanceOnALoopbackPort) {
                 server.Port());
     EXPECT_LT(server.LastStartSeconds(), 20.0);
     EXPECT_NE(server.Port(), 3050);
-    const std::string conf = ReadText(server.Dir() / "firebird.conf");
+    const std::string conf = ReadWholeFile(server.Dir() / "firebird.conf");
     EXPECT_NE(conf.find("RemoteServicePort = " + std::to_string(server.Port())), std::string::npos);
     EXPECT_NE(conf.find("RemoteBindAddress = 127.0.0.1"), std::string::npos);
     EXPECT_NE(conf.find("SecurityDatabase = " + (server.Dir() / "security3.fdb").string()),
