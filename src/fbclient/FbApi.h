@@ -41,14 +41,14 @@ using FbFn_isc_dsql_batch_execute = ISC_STATUS (*)(ISC_STATUS*, isc_tr_handle*, 
                                                     X(isc_transaction_info) X(isc_prepare_transaction)       \
                                                         X(isc_prepare_transaction2)
 
-// Required once isc_rollback_retaining is present: the generation-6 client (step 3).
+// Required once isc_rollback_retaining is present: the generation-6 client.
 #define ZELWAN_FB_GENERATION6(X)                                                                             \
     X(isc_service_attach)                                                                                    \
     X(isc_service_detach) X(isc_service_query) X(isc_service_start) X(isc_decode_sql_date)                   \
         X(isc_decode_sql_time) X(isc_decode_timestamp) X(isc_encode_sql_date) X(isc_encode_sql_time)         \
             X(isc_encode_timestamp) X(isc_portable_integer)
 
-// Required once isc_get_client_version is present (step 4).
+// Required once isc_get_client_version is present: a client that reports its own version.
 #define ZELWAN_FB_CLIENT_VERSION(X) X(isc_get_client_major_version) X(isc_get_client_minor_version)
 
 // Looked up without being required.
@@ -141,3 +141,36 @@ private:
 
 // The calling thread's status vector: ISC_STATUS_LENGTH entries, passed to every client call.
 ISC_STATUS* StatusVector();
+
+// Information answers (isc_database_info, isc_transaction_info, isc_dsql_sql_info): clusters of an
+// item code, a two-byte length and the data, up to isc_info_end. Read here, within the answer.
+
+// Reads a little-endian integer of `length` bytes from an information answer (isc_vax_integer).
+inline long long VaxInteger(const std::string& bytes, std::size_t at, std::size_t length) {
+    long long value = 0;
+    for (std::size_t i = 0; i < length && at + i < bytes.size(); ++i)
+        value |= static_cast<long long>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+    // Sign-extend as isc_vax_integer does for its 1..4-byte values.
+    if (length > 0 && length < 8 && (value >> (8 * length - 1)) & 1)
+        value -= 1LL << (8 * length);
+    return value;
+}
+
+// Finds the cluster of `item` in an information answer; the data goes to `data`.
+inline bool FindInfoItem(const std::string& answer, unsigned char item, std::string& data) {
+    std::size_t at = 0;
+    while (at < answer.size()) {
+        const auto code = static_cast<unsigned char>(answer[at]);
+        if (code == isc_info_end || code == isc_info_truncated)
+            return false;
+        if (at + 3 > answer.size())
+            return false;
+        const auto length = static_cast<std::size_t>(VaxInteger(answer, at + 1, 2) & 0xFFFF);
+        if (code == item) {
+            data = answer.substr(at + 3, length);
+            return true;
+        }
+        at += 3 + length;
+    }
+    return false;
+}

@@ -1,5 +1,6 @@
 #include "fbclient/FbDatabase.h"
 
+#include "core/Encoding.h"
 #include "fbclient/FbApi.h"
 #include "fbclient/FbTransaction.h"
 
@@ -17,36 +18,6 @@ struct TDatabaseList {
 TDatabaseList& DatabaseList() {
     static TDatabaseList list;
     return list;
-}
-
-// Reads a little-endian integer of `length` bytes from an information answer (isc_vax_integer).
-long long VaxInteger(const std::string& bytes, std::size_t at, std::size_t length) {
-    long long value = 0;
-    for (std::size_t i = 0; i < length && at + i < bytes.size(); ++i)
-        value |= static_cast<long long>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
-    // Sign-extend as isc_vax_integer does for its 1..4-byte values.
-    if (length > 0 && length < 8 && (value >> (8 * length - 1)) & 1)
-        value -= 1LL << (8 * length);
-    return value;
-}
-
-// Finds the cluster of `item` in an information answer; the data goes to `data`.
-bool FindInfoItem(const std::string& answer, unsigned char item, std::string& data) {
-    std::size_t at = 0;
-    while (at < answer.size()) {
-        const auto code = static_cast<unsigned char>(answer[at]);
-        if (code == isc_info_end || code == isc_info_truncated)
-            return false;
-        if (at + 3 > answer.size())
-            return false;
-        const auto length = static_cast<std::size_t>(VaxInteger(answer, at + 1, 2) & 0xFFFF);
-        if (code == item) {
-            data = answer.substr(at + 3, length);
-            return true;
-        }
-        at += 3 + length;
-    }
-    return false;
 }
 
 // The first text of a version answer: a count, then texts each led by its length.
@@ -347,6 +318,10 @@ void TFbCustomDatabase::ReadServerVersion() {
                          data))
             text = FirstVersionText(data);
     }
+    ParseServerVersion(text);
+}
+
+void TFbCustomDatabase::ParseServerVersion(const std::string& text) {
     // "LI-V3.0.11.33703 Firebird 3.0": from the fifth character, each run of digits in turn.
     int* targets[] = {&FServerMajorVersion, &FServerMinorVersion, &FServerRelease, &FServerBuild};
     std::size_t next = 0;
@@ -434,27 +409,22 @@ void TFbCustomDatabase::Open() {
 
 void TFbCustomDatabase::DoOnConnect() {
     LoadLibrary();
-    FIsFireBirdConnect = !FirebirdVersionText().empty();
-    if (!FIsFireBirdConnect)
+    // One version request serves both the server kind and the version numbers.
+    const std::string version = FirebirdVersionText();
+    FIsFireBirdConnect = !version.empty();
+    if (FIsFireBirdConnect)
+        ParseServerVersion(version);
+    else
         FIsIB2007Connect = ServerMajorVersion() > 7;
     // The attachment's character set is the one the connection lines declare: the server takes
     // lc_ctype as it is (NONE without one). A WIN1250 connection is not Unicode.
     std::string charset;
     for (const auto& line : FDBParams.Lines()) {
         std::string name, value;
-        const std::size_t eq = line.find('=');
-        name = FbTrim(line.substr(0, eq));
-        for (char& c : name)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        if (name.rfind("isc_dpb_", 0) == 0)
-            name.erase(0, 8);
-        if (name == "lc_ctype" && eq != std::string::npos)
-            charset = FbTrim(line.substr(eq + 1));
+        SplitParamLine(FbTrim(line), "isc_dpb_", name, value);
+        if (name == "lc_ctype")
+            charset = UpperCase(FbTrim(value));
     }
-    for (char& c : charset)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
     FIsUnicodeConnect = charset == "UNICODE_FSS" || charset == "UTF8";
     FNeedUnicodeFieldsTranslation = FIsUnicodeConnect;
     if (OnConnect)
@@ -502,8 +472,9 @@ void TFbCustomDatabase::DoAfterDisconnect() {
 
 void TFbCustomDatabase::InternalClose(bool force) {
     CheckActive();
-    // Every path past the first check ends detached: a failure of steps 2 to 4 propagates, but only
-    // after the attachment is gone and the closing steps have run.
+    // Every path past the first check ends detached: a failure of the disconnect handler, a
+    // transaction's end or the detach propagates, but only after the attachment is gone and the
+    // links and handlers have been told.
     std::exception_ptr failure;
     try {
         DoBeforeDisconnect();

@@ -163,6 +163,8 @@ private:
     void DoBeforeDisconnect();
     void DoAfterDisconnect();
     void ReadServerVersion();
+    // Fills the version numbers from a version text; numbers it lacks stay -1.
+    void ParseServerVersion(const std::string& text);
     template <class TFn> void ForEachLink(TFn fn);
 
     std::string FLibraryName;

@@ -4,7 +4,6 @@
 #include "fbclient/FbApi.h"
 
 #include <array>
-#include <mutex>
 #include <vector>
 
 namespace {
@@ -270,13 +269,7 @@ void FbErrorEx(std::string_view format, std::initializer_list<TFbArg> args) {
     throw EFbClientError(-1, nullptr, FbFormat(format, args));
 }
 
-namespace {
-std::mutex gMessagePartsLock;
-const TIBErrorMessages gMessageParts =
-    (1u << ShowIBMessage) | (1u << ShowSQLMessage) | (1u << ShowRaiserName);
-} // namespace
-
 TIBErrorMessages GetIBErrorMessages() {
-    std::lock_guard<std::mutex> guard(gMessagePartsLock);
-    return gMessageParts;
+    // Nothing in the program changes which parts a message carries, so no lock guards it.
+    return (1u << ShowIBMessage) | (1u << ShowSQLMessage) | (1u << ShowRaiserName);
 }

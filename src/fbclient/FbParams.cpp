@@ -257,9 +257,9 @@ private:
     std::string FBytes;
 };
 
-// Splits a trimmed line at its first "=": the name lower-cased (A to Z) without its prefix, and the
-// value as written.
-void SplitLine(const std::string& line, std::string_view prefix, std::string& name, std::string& value) {
+} // namespace
+
+void SplitParamLine(const std::string& line, std::string_view prefix, std::string& name, std::string& value) {
     const std::size_t eq = line.find('=');
     name = line.substr(0, eq);
     value = eq == std::string::npos ? std::string() : line.substr(eq + 1);
@@ -267,8 +267,6 @@ void SplitLine(const std::string& line, std::string_view prefix, std::string& na
     if (name.compare(0, prefix.size(), prefix) == 0)
         name.erase(0, prefix.size());
 }
-
-} // namespace
 
 std::string GenerateDPB(std::vector<std::string>& lines) {
     TParamBlockBuilder dpb("DPB");
@@ -278,7 +276,7 @@ std::string GenerateDPB(std::vector<std::string>& lines) {
         if (line.empty())
             continue;
         std::string name, value;
-        SplitLine(line, "isc_dpb_", name, value);
+        SplitParamLine(line, "isc_dpb_", name, value);
         const int code = FindCode(kDpbNames, name);
         switch (code) {
         case 5:
@@ -360,7 +358,7 @@ std::string GenerateTPB(std::vector<std::string>& lines) {
         if (line.empty())
             continue;
         std::string name, value;
-        SplitLine(line, "isc_tpb_", name, value);
+        SplitParamLine(line, "isc_tpb_", name, value);
         const int code = FindCode(kTpbNames, name);
         switch (code) {
         case 10:

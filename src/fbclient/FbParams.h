@@ -63,6 +63,10 @@ std::string GenerateDPB(std::vector<std::string>& lines);
 // item per non-empty line. Raises client error 10 or 11 for an unsupported or unknown name.
 std::string GenerateTPB(std::vector<std::string>& lines);
 
+// Splits a trimmed parameter line at its first "=": the name lower-cased (A to Z) without the
+// prefix ("isc_dpb_", "isc_tpb_"), and the value as written (empty without "=").
+void SplitParamLine(const std::string& line, std::string_view prefix, std::string& name, std::string& value);
+
 // Trims characters with codes up to 32 from both ends (the framework's Trim).
 std::string FbTrim(std::string_view text);
 // The framework's StrToInt: an optional sign and decimal digits within 32 bits, blanks around them

@@ -212,12 +212,13 @@ void TFbCustomQuery::Prepare() {
                                          static_cast<unsigned short>(db->SQLDialect()),
                                          static_cast<::XSQLDA*>(FSQLRecord.Descriptor())));
         char item = isc_info_sql_stmt_type;
-        char answer[8] = {};
-        CallChecked(lib.isc_dsql_sql_info(StatusVector(), &FHandle, 1, &item, sizeof answer, answer));
-        if (answer[0] != isc_info_sql_stmt_type)
+        std::string answer(8, '\0');
+        CallChecked(lib.isc_dsql_sql_info(StatusVector(), &FHandle, 1, &item,
+                                          static_cast<short>(answer.size()), answer.data()));
+        std::string type;
+        if (!FindInfoItem(answer, isc_info_sql_stmt_type, type))
             FbError(feUnknownError);
-        const auto length = static_cast<short>(lib.isc_vax_integer(answer + 1, 2));
-        FSQLType = static_cast<TFbSQLTypes>(lib.isc_vax_integer(answer + 3, length));
+        FSQLType = static_cast<TFbSQLTypes>(VaxInteger(type, 0, type.size()));
         switch (FSQLType) {
         case SQLGetSegment:
         case SQLPutSegment:
@@ -248,9 +249,9 @@ void TFbCustomQuery::Prepare() {
             break;
         }
         FPrepared = true;
-        MonitorHook().Report(this, ": [Prepare] " + FProcessedSQL);
+        MonitorHook().Report(this, "[Prepare]", FProcessedSQL);
     } catch (const std::exception& e) {
-        MonitorHook().Report(this, ": [Prepare] " + std::string(e.what()));
+        MonitorHook().Report(this, "[Prepare]", e.what());
         // A failed prepare leaves no server statement behind.
         if (FHandle) {
             lib.isc_dsql_free_statement(StatusVector(), &FHandle, DSQL_drop);
@@ -440,7 +441,7 @@ void TFbCustomQuery::ExecQuery() {
                 StatusVector(), db->HandleAddress(), Transaction()->HandleAddress(), 0, text.c_str(),
                 static_cast<unsigned short>(db->SQLDialect()), static_cast<::XSQLDA*>(ParamsDescriptor())));
         } catch (const std::exception& e) {
-            MonitorHook().Report(this, ": [Execute] " + std::string(e.what()));
+            MonitorHook().Report(this, "[Execute]", e.what());
             throw;
         }
         DoAfterExecute();
@@ -491,10 +492,10 @@ void TFbCustomQuery::ExecQuery() {
             break;
         }
     } catch (const std::exception& e) {
-        MonitorHook().Report(this, ": [Execute] " + std::string(e.what()));
+        MonitorHook().Report(this, "[Execute]", e.what());
         throw;
     }
-    MonitorHook().Report(this, ": [Execute] " + FProcessedSQL);
+    MonitorHook().Report(this, "[Execute]", FProcessedSQL);
     DoAfterExecute();
 }
 
@@ -510,7 +511,7 @@ void TFbCustomQuery::Next() {
     if (status == 0) {
         ++FRecordCount;
         FBOF = false;
-        MonitorHook().Report(this, ": [Fetch] " + FProcessedSQL);
+        MonitorHook().Report(this, "[Fetch]", FProcessedSQL);
     } else if (status == 100 || StatusHolds(isc_dsql_cursor_err)) {
         FEof = true;
     } else {
@@ -617,13 +618,6 @@ bool IsPlainIdentifier(const std::string& name) {
     return std::none_of(std::begin(kReserved), std::end(kReserved), [&](const char* w) { return name == w; });
 }
 
-std::string Trimmed(const std::string& s) {
-    const std::size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos)
-        return {};
-    return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
-}
-
 std::string Quoted(const std::string& name) {
     std::string out = "\"";
     for (char c : name) {
@@ -643,7 +637,7 @@ std::string Unquoted(const std::string& name) {
 } // namespace
 
 std::string TFbStoredProc::NormalizeName(const std::string& name, int dialect) {
-    const std::string trimmed = Trimmed(name);
+    const std::string trimmed = FbTrim(name);
     if (dialect < 3)
         return UpperCase(trimmed);
     if (trimmed.size() >= 2 && trimmed.front() == '"' && trimmed.back() == '"')
@@ -700,7 +694,7 @@ void TFbStoredProc::BuildText() {
             for (query.ExecQuery(); !query.Eof(); query.Next()) {
                 if (query.Fields(1).AsInteger() != 0)
                     continue;
-                std::string param = Trimmed(query.Fields(0).AsString());
+                std::string param = FbTrim(query.Fields(0).AsString());
                 if (dialect >= 3 && !IsPlainIdentifier(param))
                     param = Quoted(param);
                 part += (part.empty() ? "" : ", ") + ("?" + param);
@@ -721,7 +715,8 @@ void TFbStoredProc::BuildText() {
 
 // ---------------------------------------------------------------------------------------------
 
-void TFbSQLMonitorHook::Report(const TObject*, const std::string&) {
+void TFbSQLMonitorHook::Report(const TObject*, const char*, std::string_view) {
+    // The line for a monitor would be "<name>: <tag> <text>"; it is built only once one listens.
     if (!FEnabled || !MonitorAttached())
         return;
 }

@@ -11,8 +11,8 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
+#include <string_view>
 
 class TFbCustomDatabase;
 class TFbCustomTransaction;
@@ -153,14 +153,15 @@ private:
 };
 
 // The process-wide SQL trace hook. It reports to an external SQL monitor program only; there is none
-// on this platform, so the hook stays inert and costs a flag test per report.
+// on this platform, so the hook stays inert and costs a flag test per report: callers pass the
+// parts of the line, never a joined copy.
 class TFbSQLMonitorHook {
 public:
     bool Enabled() const noexcept { return FEnabled; }
     void SetEnabled(bool value) noexcept { FEnabled = value; }
     bool MonitorAttached() const noexcept { return false; }
 
-    void Report(const TObject* sender, const std::string& what);
+    void Report(const TObject* sender, const char* tag, std::string_view text);
 
 private:
     bool FEnabled = true;

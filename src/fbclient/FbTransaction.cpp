@@ -176,15 +176,14 @@ int TFbCustomTransaction::TransactionID() {
         return 0;
     if (FTransactionID == 0) {
         const char items[] = {isc_info_tra_id};
-        char answer[32] = {};
+        std::string answer(32, '\0');
         IIBClientLibrary& library = MainDatabase()->ClientLibrary();
-        Call(library.isc_transaction_info(StatusVector(), &FHandle, sizeof items, items, sizeof answer,
-                                          answer),
+        Call(library.isc_transaction_info(StatusVector(), &FHandle, sizeof items, items,
+                                          static_cast<short>(answer.size()), answer.data()),
              true);
-        if (answer[0] == isc_info_tra_id) {
-            const short length = static_cast<short>(library.isc_vax_integer(answer + 1, 2));
-            FTransactionID = static_cast<int>(library.isc_vax_integer(answer + 3, length));
-        }
+        std::string id;
+        if (FindInfoItem(answer, isc_info_tra_id, id))
+            FTransactionID = static_cast<int>(VaxInteger(id, 0, id.size()));
     }
     return FTransactionID;
 }

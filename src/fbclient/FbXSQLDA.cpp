@@ -159,11 +159,6 @@ template <class T> T Load(const char* p) {
     return v;
 }
 
-template <class T> void Store(std::vector<char>& buffer, T v) {
-    buffer.resize(sizeof v);
-    std::memcpy(buffer.data(), &v, sizeof v);
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -196,6 +191,13 @@ void TFbXSQLVAR::SetType(int sqlType, int length, int scale, int subtype) {
     FHasBlobText = false;
     FBlobText.clear();
     Bind();
+}
+
+template <class T> void TFbXSQLVAR::SetFixed(int sqlType, T value) {
+    SetType(sqlType, sizeof value, 0, 0);
+    std::memcpy(FData.data(), &value, sizeof value);
+    FNullInd = 0;
+    Changed();
 }
 
 bool TFbXSQLVAR::IsNull() const {
@@ -427,42 +429,20 @@ void TFbXSQLVAR::SetAsString(const std::string& value) {
     Changed();
 }
 
-void TFbXSQLVAR::SetAsInt64(std::int64_t value) {
-    SetType(kSqlInt64, 8, 0, 0);
-    Store<ISC_INT64>(FData, value);
-    Bind();
-    FNullInd = 0;
-    Changed();
-}
+void TFbXSQLVAR::SetAsInt64(std::int64_t value) { SetFixed<ISC_INT64>(kSqlInt64, value); }
 
-void TFbXSQLVAR::SetAsInteger(std::int32_t value) {
-    SetType(kSqlLong, 4, 0, 0);
-    Store<ISC_LONG>(FData, value);
-    Bind();
-    FNullInd = 0;
-    Changed();
-}
+void TFbXSQLVAR::SetAsInteger(std::int32_t value) { SetFixed<ISC_LONG>(kSqlLong, value); }
 
-void TFbXSQLVAR::SetAsDouble(double value) {
-    SetType(kSqlDouble, 8, 0, 0);
-    Store<double>(FData, value);
-    Bind();
-    FNullInd = 0;
-    Changed();
-}
+void TFbXSQLVAR::SetAsDouble(double value) { SetFixed<double>(kSqlDouble, value); }
 
 void TFbXSQLVAR::SetAsDateTime(TDateTime value) {
-    SetType(kSqlTimestamp, 8, 0, 0);
     const double days = std::floor(value);
     ISC_TIMESTAMP ts;
     ts.timestamp_date = static_cast<ISC_DATE>(static_cast<long long>(days) + kIscDateToDateTime);
     ts.timestamp_time =
         static_cast<ISC_TIME>(std::llround((value - days) * 86400.0 * ISC_TIME_SECONDS_PRECISION) %
                               (86400LL * ISC_TIME_SECONDS_PRECISION));
-    Store<ISC_TIMESTAMP>(FData, ts);
-    Bind();
-    FNullInd = 0;
-    Changed();
+    SetFixed<ISC_TIMESTAMP>(kSqlTimestamp, ts);
 }
 
 void TFbXSQLVAR::SetAsBoolean(bool value) {
@@ -504,7 +484,6 @@ TFbXSQLDA::~TFbXSQLDA() = default;
 
 void* TFbXSQLDA::Descriptor() { return FStorage.data(); }
 
-int TFbXSQLDA::DescribedCount() const { return reinterpret_cast<const ::XSQLDA*>(FStorage.data())->sqld; }
 
 void TFbXSQLDA::Resize(int count) {
     const int keep = std::min<int>(count, Count());

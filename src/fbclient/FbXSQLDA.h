@@ -64,6 +64,8 @@ private:
     TRaw* Raw() const;
     // Gives the value a type and a buffer of that size; clears the null mark.
     void SetType(int sqlType, int length, int scale, int subtype);
+    // A value of fixed size, not null, with no scale.
+    template <class T> void SetFixed(int sqlType, T value);
     // Points the descriptor entry at this value's buffer (after the descriptor moved).
     void Bind();
     std::string RawText() const;       // text bytes as stored
@@ -106,7 +108,6 @@ public:
     // For the statement: the descriptor of the client interface, its size and the values' names.
     void* Descriptor();
     void Resize(int count);
-    int DescribedCount() const; // sqld: how many the server described
     void SetNames(const std::vector<std::string>& names);
     void Clear() { Resize(0); }
     void RebuildNames();
