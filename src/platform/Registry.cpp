@@ -21,17 +21,24 @@ const char* RootName(TRootKey root) {
 
 struct TValue {
     std::string name;
+    bool named = false;    // false for comments and other lines that name no value
+    bool modelled = false; // a string or a dword; anything else (hex:, hex(2):, ...) is only carried
     bool isDword = false;
     std::string text;
     std::uint32_t dword = 0;
+    // The lines as read (a carried value with its continuation lines); empty for a value written here.
+    std::vector<std::string> lines;
 };
 
 struct TKey {
-    std::string path; // as written, without the root
+    std::string header; // the "[...]" line as read; empty for a key created here
+    std::string path;   // without the root; meaningless for a block of another root
+    bool ours = true;
     std::vector<TValue> values;
 };
 
 struct TStore {
+    std::vector<std::string> preamble; // lines before the first key, after the header line
     std::vector<TKey> keys;
 };
 
@@ -60,65 +67,109 @@ std::string Escape(const std::string& s) {
 
 std::string NormalKey(const std::string& path) { return LowerCase(path); }
 
-// Reads the store; nullopt when the file exists but cannot be read.
+// A line the store only carries: written back as it was read.
+TValue Carried(const std::string& line) {
+    TValue value;
+    value.lines.push_back(line);
+    return value;
+}
+
+// One value line: its name and, for a string or a dword, its data. "@" names the key's default value,
+// whose name is empty. A line that names no value is carried as it is.
+TValue ParseValue(const std::string& line) {
+    TValue value = Carried(line);
+    std::size_t i = 1;
+    if (line.front() == '"')
+        value.name = Unescape(line, i);
+    if (i >= line.size() || line[i] != '=')
+        return value;
+    value.named = true;
+    ++i;
+    if (i < line.size() && line[i] == '"') {
+        ++i;
+        value.text = Unescape(line, i);
+        value.modelled = true;
+    } else if (line.compare(i, 6, "dword:") == 0) {
+        value.isDword = true;
+        value.dword = static_cast<std::uint32_t>(std::strtoul(line.c_str() + i + 6, nullptr, 16));
+        value.modelled = true;
+    }
+    return value;
+}
+
+// Reads the store; nullopt when the file exists but cannot be read. Whatever the store does not
+// model (values of other types, comments, keys of the other root) is kept to be written back.
 std::optional<TStore> Load(TRootKey root) {
     bool missing = false;
     const std::optional<std::string> raw = ReadFile(RegistryFileName(root), nullptr, &missing);
     TStore store;
     if (!raw)
         return missing ? std::optional<TStore>(store) : std::nullopt;
-    const std::string text = AnyToUtf8(*raw);
-    const std::string prefix = NormalKey(RootName(root));
-    TKey* current = nullptr;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t lf = text.find('\n', start);
+    std::string text = AnyToUtf8(*raw);
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0)
+        text.erase(0, 3);
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t lf = text.find('\n', start);
         std::string line = text.substr(start, lf == std::string::npos ? std::string::npos : lf - start);
         start = lf == std::string::npos ? text.size() + 1 : lf + 1;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if (line.empty() || line == kHeader)
+        lines.push_back(std::move(line));
+    }
+    const std::string prefix = NormalKey(RootName(root));
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        const std::string& line = lines[n];
+        if (line.empty() || (line == kHeader && store.keys.empty() && store.preamble.empty()))
             continue;
         if (line.front() == '[' && line.back() == ']') {
-            std::string path = line.substr(1, line.size() - 2);
-            current = nullptr;
-            if (NormalKey(path).rfind(prefix, 0) != 0)
-                continue; // another root: not ours
-            path = path.substr(prefix.size());
-            if (!path.empty() && path.front() == '\\')
-                path.erase(0, 1);
-            store.keys.push_back({path, {}});
-            current = &store.keys.back();
+            TKey key;
+            key.header = line;
+            const std::string path = line.substr(1, line.size() - 2);
+            const std::string normal = NormalKey(path);
+            key.ours = normal.rfind(prefix, 0) == 0 &&
+                       (normal.size() == prefix.size() || normal[prefix.size()] == '\\');
+            if (key.ours)
+                key.path = path.substr(std::min(path.size(), prefix.size() + 1));
+            store.keys.push_back(std::move(key));
             continue;
         }
-        if (!current || line.front() != '"')
+        if (store.keys.empty()) {
+            store.preamble.push_back(line);
             continue;
-        std::size_t i = 1;
-        TValue value;
-        value.name = Unescape(line, i);
-        if (i >= line.size() || line[i] != '=')
-            continue;
-        ++i;
-        if (i < line.size() && line[i] == '"') {
-            ++i;
-            value.text = Unescape(line, i);
-        } else if (line.compare(i, 6, "dword:") == 0) {
-            value.isDword = true;
-            value.dword = static_cast<std::uint32_t>(std::strtoul(line.c_str() + i + 6, nullptr, 16));
-        } else {
-            continue; // a kind we do not keep
         }
-        current->values.push_back(std::move(value));
+        TKey& key = store.keys.back();
+        if (!key.ours || (line.front() != '"' && line.front() != '@')) {
+            key.values.push_back(Carried(line));
+            continue;
+        }
+        TValue value = ParseValue(line);
+        // A hex value runs on over the lines that follow a trailing backslash.
+        if (!value.modelled)
+            while (value.lines.back().ends_with('\\') && n + 1 < lines.size())
+                value.lines.push_back(lines[++n]);
+        key.values.push_back(std::move(value));
     }
     return store;
 }
 
 bool Save(TRootKey root, const TStore& store, std::string* error) {
     std::string out = std::string(kHeader) + "\r\n";
+    for (const std::string& line : store.preamble)
+        out += line + "\r\n";
     for (const TKey& key : store.keys) {
-        out += "\r\n[" + std::string(RootName(root)) + (key.path.empty() ? "" : "\\" + key.path) + "]\r\n";
+        out += "\r\n";
+        out += key.header.empty()
+                   ? "[" + std::string(RootName(root)) + (key.path.empty() ? "" : "\\" + key.path) + "]"
+                   : key.header;
+        out += "\r\n";
         for (const TValue& v : key.values) {
-            out += "\"" + Escape(v.name) + "\"=";
+            if (!v.lines.empty()) {
+                for (const std::string& line : v.lines)
+                    out += line + "\r\n";
+                continue;
+            }
+            out += (v.name.empty() ? std::string("@") : "\"" + Escape(v.name) + "\"") + "=";
             if (v.isDword) {
                 char hex[16];
                 std::snprintf(hex, sizeof hex, "dword:%08x", v.dword);
@@ -139,15 +190,16 @@ bool Save(TRootKey root, const TStore& store, std::string* error) {
 TKey* FindKey(TStore& store, const std::string& path) {
     const std::string wanted = NormalKey(path);
     for (TKey& key : store.keys)
-        if (NormalKey(key.path) == wanted)
+        if (key.ours && NormalKey(key.path) == wanted)
             return &key;
     return nullptr;
 }
 
+// Any value of the name, also one of a type the store only carries.
 const TValue* FindValue(const TKey& key, const std::string& name) {
     const std::string wanted = NormalKey(name);
     for (const TValue& v : key.values)
-        if (NormalKey(v.name) == wanted)
+        if (v.named && NormalKey(v.name) == wanted)
             return &v;
     return nullptr;
 }
@@ -193,7 +245,9 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
     if (!path.empty() && !FindKey(*store, path)) {
         if (!canCreate)
             return false;
-        store->keys.push_back({path, {}});
+        TKey created;
+        created.path = path;
+        store->keys.push_back(std::move(created));
         if (!Save(FRoot, *store, nullptr))
             return false;
     }
@@ -212,7 +266,7 @@ std::string TRegistry::ReadString(const std::string& name) const {
     std::optional<TStore> store = Load(FRoot);
     const TKey* key = store && FOpen ? FindKey(*store, FCurrentPath) : nullptr;
     const TValue* v = key ? FindValue(*key, name) : nullptr;
-    if (!v || v->isDword)
+    if (!v || !v->modelled || v->isDword)
         throw ERegistryException("Invalid data type for '" + name + "'");
     return v->text;
 }
@@ -234,14 +288,14 @@ void WriteValue(TRootKey root, bool open, const std::string& path, TValue value)
     std::optional<TStore> store = Load(root);
     TKey* key = store && open ? FindKey(*store, path) : nullptr;
     if (!key && store && open && path.empty()) {
-        store->keys.push_back({"", {}});
+        store->keys.push_back(TKey{});
         key = &store->keys.back();
     }
     if (!key)
         throw ERegistryException("Failed to set data for '" + name + "'");
     bool replaced = false;
     for (TValue& v : key->values)
-        if (NormalKey(v.name) == NormalKey(value.name)) {
+        if (v.named && NormalKey(v.name) == NormalKey(value.name)) {
             v = value;
             replaced = true;
             break;
@@ -255,11 +309,11 @@ void WriteValue(TRootKey root, bool open, const std::string& path, TValue value)
 } // namespace
 
 void TRegistry::WriteString(const std::string& name, const std::string& value) {
-    WriteValue(FRoot, FOpen, FCurrentPath, TValue{name, false, value, 0});
+    WriteValue(FRoot, FOpen, FCurrentPath, TValue{name, true, true, false, value, 0, {}});
 }
 
 void TRegistry::WriteInteger(const std::string& name, std::uint32_t value) {
-    WriteValue(FRoot, FOpen, FCurrentPath, TValue{name, true, {}, value});
+    WriteValue(FRoot, FOpen, FCurrentPath, TValue{name, true, true, true, {}, value, {}});
 }
 
 } // namespace platform

@@ -69,3 +69,44 @@ TEST_F(RegistryTest, ReadsAHandWrittenExportAndKeepsRootsApart) {
     TRegistry user;
     EXPECT_FALSE(user.OpenKey("\\Software\\VRL", false));
 }
+
+TEST_F(RegistryTest, AWriteKeepsWhatTheStoreDoesNotModel) {
+    const std::string head = "Windows Registry Editor Version 5.00\r\n"
+                             "; exported by hand\r\n"
+                             "\r\n[HKEY_LOCAL_MACHINE\\Software\\Other]\r\n"
+                             "\"x\"=\"other root\"\r\n"
+                             "\r\n[HKEY_CURRENT_USER\\Software\\VRL]\r\n"
+                             "@=\"domyślna\"\r\n";
+    const std::string bin = "\"Bin\"=hex:01,02,03,\\\r\n  04,05\r\n";
+    const std::string tail = "; note\r\n"
+                             "\"Exp\"=hex(2):25,00,48,00,\\\r\n  4f,00,00,00\r\n"
+                             "\"Multi\"=hex(7):61,00,00,00,\\\r\n  00,00\r\n"
+                             "\"Flag\"=dword:00000001\r\n";
+    const std::string sub = "\r\n[HKEY_CURRENT_USER\\Software\\VRL\\Sub]\r\n\"y\"=hex:ff\r\n";
+    const std::string oldValue = "\"sciezka_baza\"=\"old\"\r\n";
+    const std::string newValue = "\"sciezka_baza\"=\"srv:/dane\"\r\n";
+    const struct {
+        const char* name;
+        std::string before, after;
+    } cases[] = {
+        {"value replaced in place", head + bin + oldValue + tail + sub, head + bin + newValue + tail + sub},
+        {"value added at the key's end", head + bin + tail + sub, head + bin + tail + newValue + sub},
+    };
+    for (const auto& c : cases) {
+        WriteWholeFile(tmp / "user.reg", c.before);
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("\\Software\\VRL", false)) << c.name;
+        reg.WriteString("sciezka_baza", "srv:/dane");
+        EXPECT_EQ(ReadWholeFile(tmp / "user.reg"), c.after) << c.name;
+    }
+
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("\\Software\\VRL", false));
+    EXPECT_EQ(reg.ReadString(""), "domyślna"); // "@" is the key's default value
+    EXPECT_TRUE(reg.ValueExists("bin"));
+    EXPECT_THROW(reg.ReadString("Bin"), platform::ERegistryException); // binary data is not a string
+    EXPECT_EQ(reg.ReadInteger("Flag"), 1u);
+    // Writing a value of another type replaces it where it stands, continuation lines included.
+    reg.WriteString("Bin", "text");
+    EXPECT_EQ(ReadWholeFile(tmp / "user.reg"), head + "\"Bin\"=\"text\"\r\n" + tail + newValue + sub);
+}
