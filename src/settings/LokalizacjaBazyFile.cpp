@@ -108,7 +108,12 @@ std::string TLokalizacjaBazyFile::LocationString() const {
     return {};
 }
 
-void TLokalizacjaBazyFile::MakeBackup() { platform::CopyFileAtomic(FIniFileName, BackupFileName()); }
+void TLokalizacjaBazyFile::MakeBackup() {
+    // A backup that is not of the present file (one a crash left behind) must not survive: a later
+    // restore would put it over newer settings.
+    if (!platform::CopyFileAtomic(FIniFileName, BackupFileName()))
+        platform::DeleteFile(BackupFileName());
+}
 
 void TLokalizacjaBazyFile::RestoreFromBackup() {
     if (!FileExists(BackupFileName()))

@@ -222,15 +222,20 @@ TEST_F(SettingsTest, BackupRestoreAndDelete) {
 }
 
 TEST_F(SettingsTest, BackupOfAMissingFileIsNoBackup) {
-    TLokalizacjaBazyFile s(file);
-    s.Load();
-    s.MakeBackup();
-    EXPECT_FALSE(std::filesystem::exists(s.BackupFileName()));
-    s.SetSerwerName("new");
-    s.Save();
-    s.RestoreFromBackup();
-    s.Load();
-    EXPECT_EQ(s.SerwerName(), "new");
+    for (const bool staleBackup : {false, true}) {
+        TLokalizacjaBazyFile s(file);
+        std::filesystem::remove(file);
+        if (staleBackup) // left by a crash before baza.set was removed
+            WriteWholeFile(s.BackupFileName(), "[MAIN]\nSERWER_NAME=stale\n");
+        s.Load();
+        s.MakeBackup();
+        EXPECT_FALSE(std::filesystem::exists(s.BackupFileName())) << staleBackup;
+        s.SetSerwerName("new");
+        s.Save();
+        s.RestoreFromBackup();
+        s.Load();
+        EXPECT_EQ(s.SerwerName(), "new") << staleBackup;
+    }
 }
 
 TEST_F(SettingsTest, RestoreKeepsTheRegistryValue) {
