@@ -166,10 +166,12 @@ std::string TProfileFile::ReadString(const std::string& section, const std::stri
 
 bool TProfileFile::WriteString(const std::string& section, const std::string& key, const std::string& value,
                                std::string* error) {
+    // Each would end the line or the name early and let the rest be read as lines of their own.
     if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos ||
-        key.find_first_of("\r\n=[") != std::string::npos) {
+        key.find_first_of("\r\n=[") != std::string::npos ||
+        section.find_first_of(std::string("\r\n]\0", 4)) != std::string::npos) {
         if (error)
-            *error = "a line break or NUL cannot be stored in a profile value";
+            *error = "a line break, NUL or a name's closing character cannot be stored in a profile file";
         return false;
     }
     bool missing = false;

@@ -26,7 +26,8 @@ public:
     // cannot be read (a directory, no permission) raises EProfileError.
     std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
     // Writes one value at once, creating the file and the section as needed; false when the file
-    // cannot be written (the old file then stays whole) or the value holds a line break.
+    // cannot be written (the old file then stays whole) or a name or the value holds what would
+    // break its line (a line break, NUL, "]" in the section, "=" or "[" in the key).
     bool WriteString(const std::string& section, const std::string& key, const std::string& value,
                      std::string* error = nullptr);
 

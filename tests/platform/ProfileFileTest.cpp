@@ -128,7 +128,18 @@ TEST(ProfileFile, RefusedWritesLeaveTheOldFileWhole) {
     const std::string file = tmp / "baza.set";
     WriteWholeFile(file, "[MAIN]\nA=1\n");
     TProfileFile ini(file);
-    EXPECT_FALSE(ini.WriteString("MAIN", "A", "x\nREMOTE=0"));
+    const struct {
+        std::string section, key, value;
+    } refused[] = {
+        {"MAIN", "A", "x\nREMOTE=0"}, {"MAIN", "A", std::string("x\0y", 3)}, {"MAIN", "A\rREMOTE", "0"},
+        {"MAIN", "A=B", "0"},         {"MAIN]\nREMOTE=0\n[MAIN", "A", "1"},  {"MA\rIN", "A", "1"},
+        {"MAIN]", "A", "1"},          {std::string("MA\0IN", 5), "A", "1"},
+    };
+    for (const auto& r : refused) {
+        std::string error;
+        EXPECT_FALSE(ini.WriteString(r.section, r.key, r.value, &error)) << r.section << "/" << r.key;
+        EXPECT_FALSE(error.empty());
+    }
     ::chmod(tmp.Path().c_str(), 0755); // readable, not writable, for the unprivileged child
     EXPECT_EQ(RunUnprivileged([&] {
                   std::string error;
