@@ -94,10 +94,10 @@ struct TFound {
     std::ptrdiff_t lastEntry = -1; // last non-blank line of the section
 };
 
-TFound Find(const TParsed& p, std::string_view section, std::string_view key) {
+TFound Find(const std::vector<std::string>& lines, std::string_view section, std::string_view key) {
     TFound f;
-    for (std::size_t i = 0; i < p.lines.size(); ++i) {
-        if (auto name = SectionName(p.lines[i])) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (auto name = SectionName(lines[i])) {
             if (f.section >= 0)
                 break; // the first section of the name wins; later duplicates are not read
             if (SameName(*name, section))
@@ -106,10 +106,10 @@ TFound Find(const TParsed& p, std::string_view section, std::string_view key) {
         }
         if (f.section < 0)
             continue;
-        if (!Trim(p.lines[i]).empty())
+        if (!Trim(lines[i]).empty())
             f.lastEntry = static_cast<std::ptrdiff_t>(i);
         if (f.key < 0) {
-            auto k = KeyName(p.lines[i]);
+            auto k = KeyName(lines[i]);
             if (k && SameName(*k, key))
                 f.key = static_cast<std::ptrdiff_t>(i);
         }
@@ -145,23 +145,31 @@ std::string Render(const TParsed& p) {
 
 } // namespace
 
-std::string TProfileFile::ReadString(const std::string& section, const std::string& key,
-                                     const std::string& def) const {
-    std::string error;
-    bool missing = false;
-    const std::optional<std::string> raw = ReadFile(FFileName, &error, &missing);
-    if (!raw) {
-        if (missing)
-            return def;
-        throw EProfileError("Unable to read " + error);
-    }
-    const TParsed p = Parse(*raw);
-    const TFound f = Find(p, section, key);
+std::string TProfileSnapshot::ReadString(const std::string& section, const std::string& key,
+                                         const std::string& def) const {
+    const TFound f = Find(FLines, section, key);
     if (f.key < 0)
         return def;
     std::string_view value;
-    KeyName(p.lines[static_cast<std::size_t>(f.key)], &value);
+    KeyName(FLines[static_cast<std::size_t>(f.key)], &value);
     return CleanValue(value);
+}
+
+TProfileSnapshot TProfileFile::Snapshot() const {
+    std::string error;
+    bool missing = false;
+    const std::optional<std::string> raw = ReadFile(FFileName, &error, &missing);
+    TProfileSnapshot snapshot;
+    if (raw)
+        snapshot.FLines = Parse(*raw).lines;
+    else if (!missing)
+        throw EProfileError("Unable to read " + error);
+    return snapshot;
+}
+
+std::string TProfileFile::ReadString(const std::string& section, const std::string& key,
+                                     const std::string& def) const {
+    return Snapshot().ReadString(section, key, def);
 }
 
 bool TProfileFile::WriteString(const std::string& section, const std::string& key, const std::string& value,
@@ -179,7 +187,7 @@ bool TProfileFile::WriteString(const std::string& section, const std::string& ke
     if (!raw && !missing)
         return false;
     TParsed p = raw ? Parse(*raw) : TParsed{};
-    const TFound f = Find(p, section, key);
+    const TFound f = Find(p.lines, section, key);
     const std::string line = key + "=" + value;
     if (f.key >= 0) {
         p.lines[static_cast<std::size_t>(f.key)] = line;

@@ -8,12 +8,24 @@
 #include "core/Exception.h"
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
 class EProfileError : public Exception {
 public:
     using Exception::Exception;
+};
+
+// The file as it was when read: any number of values taken from one reading.
+class TProfileSnapshot {
+public:
+    // The value, or def when the file, the section or the key is missing.
+    std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
+
+private:
+    friend class TProfileFile;
+    std::vector<std::string> FLines; // UTF-8, without their line ends; none for a missing file
 };
 
 class TProfileFile {
@@ -25,6 +37,8 @@ public:
     // The value, or def when the file, the section or the key is missing. A file that exists but
     // cannot be read (a directory, no permission) raises EProfileError.
     std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
+    // Reads the file once for many values; raises EProfileError as ReadString does.
+    TProfileSnapshot Snapshot() const;
     // Writes one value at once, creating the file and the section as needed; false when the file
     // cannot be written (the old file then stays whole) or a name or the value holds what would
     // break its line (a line break, NUL, "]" in the section, "=" or "[" in the key).

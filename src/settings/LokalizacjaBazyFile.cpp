@@ -51,8 +51,9 @@ TLokalizacjaBazyFile::~TLokalizacjaBazyFile() = default;
 void TLokalizacjaBazyFile::Load() {
     try {
         const std::string exeDir = platform::ExeDir();
-        auto read = [this](const char* key, const std::string& def) {
-            return FiniFile->ReadString(kSection, key, def);
+        const platform::TProfileSnapshot ini = FiniFile->Snapshot();
+        auto read = [&ini](const char* key, const std::string& def) {
+            return ini.ReadString(kSection, key, def);
         };
         auto readNonEmpty = [&](const char* key, const std::string& def) {
             const std::string v = read(key, "");
