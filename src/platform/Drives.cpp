@@ -1,11 +1,11 @@
 #include "platform/Drives.h"
 
 #include "core/FileSys.h"
+#include "platform/Files.h"
 
 #include <algorithm>
-#include <array>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <sstream>
 #include <string_view>
 #include <sys/statvfs.h>
@@ -48,10 +48,8 @@ bool IsRemoteKind(std::string_view kind) {
 }
 
 std::string ReadFirstLine(const fs::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    return line;
+    const std::string text = ReadFile(file.string()).value_or(std::string());
+    return text.substr(0, text.find('\n'));
 }
 
 // Whether the kernel marks the disk of a block device as removable; a partition asks its disk.
@@ -77,6 +75,15 @@ bool IsUnder(const std::string& path, const std::string& dir) {
         return !path.empty() && path.front() == '/';
     return path == dir ||
            (path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 && path[dir.size()] == '/');
+}
+
+// statvfs(3) of the file system that holds path; nullopt when it cannot be read.
+std::optional<struct statvfs> FileSystemOf(const std::string& path) {
+    const std::string dir = NearestExistingDir(path);
+    struct statvfs st {};
+    if (dir.empty() || ::statvfs(dir.c_str(), &st) != 0)
+        return std::nullopt;
+    return st;
 }
 
 IDrives* gDrives = nullptr;
@@ -148,10 +155,7 @@ TSystemDrives::TSystemDrives(std::string mountTableFile, std::string sysBlockDir
     : FMountTableFile(std::move(mountTableFile)), FSysBlockDir(std::move(sysBlockDir)) {}
 
 std::vector<TMountEntry> TSystemDrives::Mounts() const {
-    std::ifstream in(FMountTableFile);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseMountTable(text.str());
+    return ParseMountTable(ReadFile(FMountTableFile).value_or(std::string()));
 }
 
 const TMountEntry* TSystemDrives::FindMount(const std::vector<TMountEntry>& mounts, const std::string& path) {
@@ -194,19 +198,13 @@ TDriveType TSystemDrives::DriveType(const std::string& path) {
 }
 
 std::int64_t TSystemDrives::FreeBytes(const std::string& path) {
-    const std::string dir = NearestExistingDir(path);
-    struct statvfs st {};
-    if (dir.empty() || ::statvfs(dir.c_str(), &st) != 0)
-        return -1;
-    return static_cast<std::int64_t>(st.f_bavail) * static_cast<std::int64_t>(st.f_frsize);
+    const std::optional<struct statvfs> st = FileSystemOf(path);
+    return st ? static_cast<std::int64_t>(st->f_bavail) * static_cast<std::int64_t>(st->f_frsize) : -1;
 }
 
 std::int64_t TSystemDrives::TotalBytes(const std::string& path) {
-    const std::string dir = NearestExistingDir(path);
-    struct statvfs st {};
-    if (dir.empty() || ::statvfs(dir.c_str(), &st) != 0)
-        return -1;
-    return static_cast<std::int64_t>(st.f_blocks) * static_cast<std::int64_t>(st.f_frsize);
+    const std::optional<struct statvfs> st = FileSystemOf(path);
+    return st ? static_cast<std::int64_t>(st->f_blocks) * static_cast<std::int64_t>(st->f_frsize) : -1;
 }
 
 IDrives& Drives() {
