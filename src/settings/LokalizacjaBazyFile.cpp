@@ -119,10 +119,8 @@ void TLokalizacjaBazyFile::MakeBackup() {
 void TLokalizacjaBazyFile::RestoreFromBackup() {
     if (!FileExists(BackupFileName()))
         return;
-    FiniFile.reset();
     // One rename over the settings file: there is never a moment without a baza.set.
     platform::RenameFile(BackupFileName(), FIniFileName);
-    FiniFile = std::make_unique<platform::TProfileFile>(FIniFileName);
 }
 
 void TLokalizacjaBazyFile::DeleteBackup() { platform::DeleteFile(BackupFileName()); }
