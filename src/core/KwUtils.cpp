@@ -60,10 +60,7 @@ bool MakeAnyKat(const std::string& dir) {
 }
 
 bool FileExistsCichy(const std::string& fileName) {
-    const std::string path = kwExtractFilePath(fileName);
-    if (path == "a:\\" || path == "A:\\")
-        return false;
-    if (IsWindowsFormPath(fileName))
+    if (IsWindowsFormPath(fileName)) // names nothing here, the floppy drive A: included
         return false;
     struct stat st {};
     if (::stat(fileName.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
