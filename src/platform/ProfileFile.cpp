@@ -121,9 +121,9 @@ std::string CleanValue(std::string_view raw) {
     std::string_view v = Trim(raw);
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.substr(1, v.size() - 2);
-    const std::u32string chars = Utf8ToU32(v);
-    if (chars.size() <= TProfileFile::kMaxValueLength)
+    if (Utf8Length(v) <= TProfileFile::kMaxValueLength)
         return std::string(v);
+    const std::u32string chars = Utf8ToU32(v);
     return U32ToUtf8(std::u32string_view(chars).substr(0, TProfileFile::kMaxValueLength));
 }
 
@@ -136,11 +136,12 @@ std::string Render(const TParsed& p) {
     }
     std::string out = p.bom ? std::string(kBom) : std::string();
     // A Windows-1250 file stays Windows-1250 unless a value cannot be said in it.
-    if (p.cp1250 && Cp1250ToUtf8(Utf8ToCp1250(text)) == text)
-        out += Utf8ToCp1250(text);
-    else
-        out += text;
-    return out;
+    if (p.cp1250) {
+        std::string cp1250 = Utf8ToCp1250(text);
+        if (Cp1250ToUtf8(cp1250) == text)
+            return out + cp1250;
+    }
+    return out + text;
 }
 
 } // namespace
