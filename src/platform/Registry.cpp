@@ -196,13 +196,28 @@ TKey* FindKey(TStore& store, const std::string& path) {
 }
 
 // Any value of the name, also one of a type the store only carries.
-const TValue* FindValue(const TKey& key, const std::string& name) {
+TValue* FindValue(TKey& key, const std::string& name) {
     const std::string wanted = NormalKey(name);
-    for (const TValue& v : key.values)
+    for (TValue& v : key.values)
         if (v.named && NormalKey(v.name) == wanted)
             return &v;
     return nullptr;
 }
+
+// The store read afresh and the open key in it; key is null when no key is open, the store cannot be
+// read or the key has gone. Not copied, so key keeps pointing into this store.
+struct TOpenKey {
+    TOpenKey(TRootKey root, bool open, const std::string& path) : store(Load(root)) {
+        key = store && open ? FindKey(*store, path) : nullptr;
+    }
+    TOpenKey(const TOpenKey&) = delete;
+    TOpenKey& operator=(const TOpenKey&) = delete;
+
+    TValue* Value(const std::string& name) const { return key ? FindValue(*key, name) : nullptr; }
+
+    std::optional<TStore> store;
+    TKey* key = nullptr;
+};
 
 std::string EnvOr(const char* name, const std::string& fallback) {
     const char* v = std::getenv(name);
@@ -257,53 +272,43 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
 }
 
 bool TRegistry::ValueExists(const std::string& name) const {
-    std::optional<TStore> store = Load(FRoot);
-    const TKey* key = store && FOpen ? FindKey(*store, FCurrentPath) : nullptr;
-    return key && FindValue(*key, name);
+    return TOpenKey(FRoot, FOpen, FCurrentPath).Value(name) != nullptr;
 }
 
 std::string TRegistry::ReadString(const std::string& name) const {
-    std::optional<TStore> store = Load(FRoot);
-    const TKey* key = store && FOpen ? FindKey(*store, FCurrentPath) : nullptr;
-    const TValue* v = key ? FindValue(*key, name) : nullptr;
+    const TOpenKey open(FRoot, FOpen, FCurrentPath);
+    const TValue* v = open.Value(name);
     if (!v || !v->modelled || v->isDword)
         throw ERegistryException("Invalid data type for '" + name + "'");
     return v->text;
 }
 
 std::uint32_t TRegistry::ReadInteger(const std::string& name) const {
-    std::optional<TStore> store = Load(FRoot);
-    const TKey* key = store && FOpen ? FindKey(*store, FCurrentPath) : nullptr;
-    const TValue* v = key ? FindValue(*key, name) : nullptr;
+    const TOpenKey open(FRoot, FOpen, FCurrentPath);
+    const TValue* v = open.Value(name);
     if (!v || !v->isDword)
         throw ERegistryException("Invalid data type for '" + name + "'");
     return v->dword;
 }
 
 namespace {
-void WriteValue(TRootKey root, bool open, const std::string& path, TValue value) {
+void WriteValue(TRootKey root, bool isOpen, const std::string& path, TValue value) {
     const std::string name = value.name;
     if (value.text.find_first_of("\r\n") != std::string::npos)
         throw ERegistryException("Failed to set data for '" + name + "'");
-    std::optional<TStore> store = Load(root);
-    TKey* key = store && open ? FindKey(*store, path) : nullptr;
-    if (!key && store && open && path.empty()) {
-        store->keys.push_back(TKey{});
-        key = &store->keys.back();
+    TOpenKey open(root, isOpen, path);
+    if (!open.key && open.store && isOpen && path.empty()) {
+        open.store->keys.push_back(TKey{});
+        open.key = &open.store->keys.back();
     }
-    if (!key)
+    if (!open.key)
         throw ERegistryException("Failed to set data for '" + name + "'");
-    bool replaced = false;
-    for (TValue& v : key->values)
-        if (v.named && NormalKey(v.name) == NormalKey(value.name)) {
-            v = value;
-            replaced = true;
-            break;
-        }
-    if (!replaced)
-        key->values.push_back(std::move(value));
+    if (TValue* existing = open.Value(name))
+        *existing = std::move(value);
+    else
+        open.key->values.push_back(std::move(value));
     std::string error;
-    if (!Save(root, *store, &error))
+    if (!Save(root, *open.store, &error))
         throw ERegistryException("Failed to set data for '" + name + "': " + error);
 }
 } // namespace
