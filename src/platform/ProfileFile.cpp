@@ -1,6 +1,7 @@
 #include "platform/ProfileFile.h"
 
 #include "core/Encoding.h"
+#include "core/KwUtils.h"
 #include "platform/Files.h"
 
 #include <optional>
@@ -22,8 +23,6 @@ std::string_view Trim(std::string_view s) {
         s.remove_suffix(1);
     return s;
 }
-
-bool SameName(std::string_view a, std::string_view b) { return LowerCase(a) == LowerCase(b); }
 
 // The file as UTF-8 lines, with what it takes to write it back the way it came.
 struct TParsed {
@@ -94,13 +93,13 @@ struct TFound {
     std::ptrdiff_t lastEntry = -1; // last non-blank line of the section
 };
 
-TFound Find(const std::vector<std::string>& lines, std::string_view section, std::string_view key) {
+TFound Find(const std::vector<std::string>& lines, const std::string& section, const std::string& key) {
     TFound f;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (auto name = SectionName(lines[i])) {
             if (f.section >= 0)
                 break; // the first section of the name wins; later duplicates are not read
-            if (SameName(*name, section))
+            if (RowneUp(std::string(*name), section))
                 f.section = f.lastEntry = static_cast<std::ptrdiff_t>(i);
             continue;
         }
@@ -110,7 +109,7 @@ TFound Find(const std::vector<std::string>& lines, std::string_view section, std
             f.lastEntry = static_cast<std::ptrdiff_t>(i);
         if (f.key < 0) {
             auto k = KeyName(lines[i]);
-            if (k && SameName(*k, key))
+            if (k && RowneUp(std::string(*k), key))
                 f.key = static_cast<std::ptrdiff_t>(i);
         }
     }

@@ -65,8 +65,6 @@ std::string Escape(const std::string& s) {
     return out;
 }
 
-std::string NormalKey(const std::string& path) { return LowerCase(path); }
-
 // A line the store only carries: written back as it was read.
 TValue Carried(const std::string& line) {
     TValue value;
@@ -117,7 +115,7 @@ std::optional<TStore> Load(TRootKey root) {
             line.pop_back();
         lines.push_back(std::move(line));
     }
-    const std::string prefix = NormalKey(RootName(root));
+    const std::string rootName = RootName(root);
     for (std::size_t n = 0; n < lines.size(); ++n) {
         const std::string& line = lines[n];
         if (line.empty() || (line == kHeader && store.keys.empty() && store.preamble.empty()))
@@ -126,11 +124,10 @@ std::optional<TStore> Load(TRootKey root) {
             TKey key;
             key.header = line;
             const std::string path = line.substr(1, line.size() - 2);
-            const std::string normal = NormalKey(path);
-            key.ours = normal.rfind(prefix, 0) == 0 &&
-                       (normal.size() == prefix.size() || normal[prefix.size()] == '\\');
+            key.ours = RowneUp(path.substr(0, rootName.size()), rootName) &&
+                       (path.size() == rootName.size() || path[rootName.size()] == '\\');
             if (key.ours)
-                key.path = path.substr(std::min(path.size(), prefix.size() + 1));
+                key.path = path.substr(std::min(path.size(), rootName.size() + 1));
             store.keys.push_back(std::move(key));
             continue;
         }
@@ -188,18 +185,16 @@ bool Save(TRootKey root, const TStore& store, std::string* error) {
 }
 
 TKey* FindKey(TStore& store, const std::string& path) {
-    const std::string wanted = NormalKey(path);
     for (TKey& key : store.keys)
-        if (key.ours && NormalKey(key.path) == wanted)
+        if (key.ours && RowneUp(key.path, path))
             return &key;
     return nullptr;
 }
 
 // Any value of the name, also one of a type the store only carries.
 TValue* FindValue(TKey& key, const std::string& name) {
-    const std::string wanted = NormalKey(name);
     for (TValue& v : key.values)
-        if (v.named && NormalKey(v.name) == wanted)
+        if (v.named && RowneUp(v.name, name))
             return &v;
     return nullptr;
 }
