@@ -1,7 +1,6 @@
 #include "core/FormatSettings.h"
 
 #include <cctype>
-#include <clocale>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>

@@ -1,11 +1,9 @@
-#include "core/Encoding.h"
 #include "platform/ProfileFile.h"
 #include "TestUtil.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using platform::TProfileFile;
 

@@ -1,12 +1,10 @@
 #include "core/Exception.h"
-#include "core/KwUtils.h"
 #include "platform/Files.h"
 #include "settings/LokalizacjaBazyFile.h"
 #include "FakeUi.h"
 #include "TestUtil.h"
 #include "VrlKey.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
