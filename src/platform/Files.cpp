@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -70,6 +71,21 @@ std::optional<std::string> ReadFile(const std::string& path, std::string* error,
     return content;
 }
 
+namespace {
+// The file-creation mask, read without changing it: umask(2) reads only by setting, and the moment
+// it is 0 every other thread's new files would be created open to all.
+mode_t CurrentUmask() {
+    if (const std::optional<std::string> status = ReadFile("/proc/self/status")) {
+        const std::size_t at = status->find("\nUmask:");
+        if (at != std::string::npos)
+            return static_cast<mode_t>(std::strtoul(status->c_str() + at + 7, nullptr, 8)) & 0777;
+    }
+    const mode_t mask = ::umask(0); // a kernel without the Umask line
+    ::umask(mask);
+    return mask;
+}
+} // namespace
+
 bool WriteFileAtomic(const std::string& path, const std::string& content, std::string* error) {
     if (IsWindowsFormPath(path)) {
         errno = ENOENT;
@@ -84,19 +100,12 @@ bool WriteFileAtomic(const std::string& path, const std::string& content, std::s
         return false;
     }
     std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         SetError(error, path);
         return false;
     }
-    mode_t mode = 0;
-    if (exists) {
-        mode = existing.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
+    const mode_t mode = exists ? existing.st_mode & 07777 : 0666 & ~CurrentUmask();
     const bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
     const int savedErrno = errno;
     if (::close(fd) != 0 || !ok) {
