@@ -1,16 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "AppTestUtil.h"
 
 #include "platform/Drives.h"
-
-#include <QApplication>
-#include <QDir>
-#include <QPixmap>
-#include <QTimer>
-
-#include <cstdlib>
-#include <memory>
 
 QWidget* NextTabStop(QWidget* w) {
     QWidget* next = w->nextInFocusChain();
@@ -18,33 +8,6 @@ QWidget* NextTabStop(QWidget* w) {
            !(next->isEnabled() && (next->focusPolicy() & Qt::TabFocus) && !next->focusProxy()))
         next = next->nextInFocusChain();
     return next;
-}
-
-void WhenModal(const std::function<void(QWidget* modal)>& action) {
-    auto* timer = new QTimer(qApp);
-    auto tries = std::make_shared<int>(0);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, action] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && ++*tries < 500)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        if (modal)
-            action(modal);
-        else
-            ADD_FAILURE() << "no modal window appeared";
-    });
-    timer->start();
-}
-
-void SaveShot(QWidget* w, const std::string& name) {
-    const char* dir = std::getenv("ZELWAN_SHOTS_DIR");
-    if (!dir || !*dir)
-        return;
-    QDir().mkpath(QString::fromLocal8Bit(dir));
-    const QString file = QString::fromLocal8Bit(dir) + "/" + QString::fromStdString(name) + ".png";
-    EXPECT_TRUE(w->grab().save(file)) << file.toStdString();
 }
 
 TFakeDrives::TFakeDrives() : FPrevious(platform::SetDrives(this)) {}

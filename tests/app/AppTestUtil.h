@@ -1,25 +1,17 @@
 #pragma once
-// Helpers of the program's GUI tests: widgets by objectName, answering modal windows, screenshots,
-// and a drives service of the test's own.
+// Helpers of the program's GUI tests besides the Qt tests' common ones: a working directory for a
+// scope, the Tab order, and a drives service of the test's own.
+
+#include "QtTestUtil.h"
 
 #include "platform/Drives.h"
 
 #include <QWidget>
-#include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
-
-// The child of parent with that objectName and type; fails the test (and returns null) when missing.
-template <class T> T* Child(QObject* parent, const char* name) {
-    T* w = parent->findChild<T*>(QString::fromLatin1(name));
-    if (!w)
-        ADD_FAILURE() << "no " << name;
-    return w;
-}
 
 // Works in dir for the rest of the scope, then goes back where it was.
 class TWorkIn {
@@ -37,13 +29,6 @@ private:
 
 // The widget that Tab moves to from w.
 QWidget* NextTabStop(QWidget* w);
-
-// Runs action once the next modal window is up (polling, as it may be opened a moment later), then
-// lets it go on; action gets the modal window.
-void WhenModal(const std::function<void(QWidget* modal)>& action);
-
-// Saves a picture of w as <name>.png into $ZELWAN_SHOTS_DIR; nothing when that is not set.
-void SaveShot(QWidget* w, const std::string& name);
 
 // Drives as the test says: each drive a directory with a type and free and total bytes; the drive
 // of a path is the longest drive that is a parent of it; the list keeps the order of Add.

@@ -1,7 +1,7 @@
 #include "ui/BitBtnKom.h"
 #include "ui/Fonts.h"
 
-#include "Shots.h"
+#include "QtTestUtil.h"
 
 #include <QImage>
 #include <QWidget>

@@ -3,9 +3,9 @@
 #include "ui/Fonts.h"
 #include "ui/QtUserInterface.h"
 
-#include "Shots.h"
-#include "UiTestUtil.h"
+#include "QtTestUtil.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QScreen>
@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,10 +37,6 @@ std::vector<TBitBtnKom*> ButtonsOf(QWidget* w) {
     std::vector<TBitBtnKom*> v(list.begin(), list.end());
     std::sort(v.begin(), v.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
     return v;
-}
-
-QWidget* Child(QWidget* w, const char* name) {
-    return w->findChild<QWidget*>(QString::fromLatin1(name));
 }
 
 int ScreenW() {
@@ -74,14 +71,14 @@ TEST(OknoKomunikat, BladOkWithAShortText) {
     EXPECT_EQ(w->TextBox()->width(), 245);
     EXPECT_EQ(w->TextBox()->pos(), QPoint(55, 10));
     EXPECT_EQ(w->width(), 315);
-    EXPECT_EQ(Child(w.get(), "PanelTresc")->height(), 50);
+    EXPECT_EQ(Child<QWidget>(w.get(), "PanelTresc")->height(), 50);
     EXPECT_EQ(w->height(), 50 + 45);
     EXPECT_FALSE(w->CheckBoxShown());
     EXPECT_TRUE(w->Potwierdzenie());
     EXPECT_EQ(w->DefaultButton(), b[0]);
     EXPECT_EQ(w->TextBox()->palette().color(QPalette::Base), w->palette().color(QPalette::Button));
     // The button row is centred in the button area.
-    EXPECT_EQ(Child(w.get(), "RzadPrzyciskow")->geometry(), QRect((315 - 65) / 2, 0, 65, 45));
+    EXPECT_EQ(Child<QWidget>(w.get(), "RzadPrzyciskow")->geometry(), QRect((315 - 65) / 2, 0, 65, 45));
 
     const QStyle* st = w->style();
     const int side = st->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, w.get());
@@ -144,7 +141,7 @@ TEST(OknoKomunikat, ButtonTypesHaveTheirCaptionsGlyphsAndWidths) {
         x += rows[i].Width + 10;
     }
     // Row width: the buttons plus 10 between neighbours.
-    EXPECT_EQ(Child(w.get(), "RzadPrzyciskow")->width(), x - 10);
+    EXPECT_EQ(Child<QWidget>(w.get(), "RzadPrzyciskow")->width(), x - 10);
     EXPECT_EQ(w->TextBox()->width(), x - 10);
 }
 
@@ -160,12 +157,13 @@ TEST(OknoKomunikat, ScaleDoublesOnlyTheButtonSizes) {
     EXPECT_EQ(bb[1]->width(), bn[1]->width()); // kDod widths are measured, never scaled
     EXPECT_EQ(bb[1]->height(), 50);
     EXPECT_EQ(bb[0]->y(), 14);
-    EXPECT_EQ(Child(big.get(), "PanelPrzyciski")->height(), 90);
-    EXPECT_EQ(Child(big.get(), "RzadPrzyciskow")->height(), 90);
-    EXPECT_EQ(Child(normal.get(), "PanelPrzyciski")->height(), 45);
-    EXPECT_EQ(Child(big.get(), "PanelTresc")->height(), Child(normal.get(), "PanelTresc")->height());
-    EXPECT_EQ(Child(big.get(), "PanelPotwierdzenie")->height(), 24);
-    EXPECT_EQ(Child(big.get(), "wCheckBox")->pos(), QPoint(55, 3));
+    EXPECT_EQ(Child<QWidget>(big.get(), "PanelPrzyciski")->height(), 90);
+    EXPECT_EQ(Child<QWidget>(big.get(), "RzadPrzyciskow")->height(), 90);
+    EXPECT_EQ(Child<QWidget>(normal.get(), "PanelPrzyciski")->height(), 45);
+    EXPECT_EQ(Child<QWidget>(big.get(), "PanelTresc")->height(),
+              Child<QWidget>(normal.get(), "PanelTresc")->height());
+    EXPECT_EQ(Child<QWidget>(big.get(), "PanelPotwierdzenie")->height(), 24);
+    EXPECT_EQ(Child<QWidget>(big.get(), "wCheckBox")->pos(), QPoint(55, 3));
     EXPECT_EQ(big->height(), normal->height() + 45);
 }
 
@@ -174,7 +172,7 @@ TEST(OknoKomunikat, ScaleOfZeroOrLessIsNormalSize) {
     for (int skala : {0, -50}) {
         auto w = Okno("x", {kOK}, kOK, kBlad, "", "", 0, nullptr, skala);
         EXPECT_EQ(ButtonsOf(w.get())[0]->size(), QSize(65, 25));
-        EXPECT_EQ(Child(w.get(), "PanelPrzyciski")->height(), 45);
+        EXPECT_EQ(Child<QWidget>(w.get(), "PanelPrzyciski")->height(), 45);
     }
 }
 
@@ -255,9 +253,9 @@ TEST(OknoKomunikat, VeryLongInformationScrollsOthersDoNot) {
     auto inf = Okno(text, {kOK}, kOK, kInformacja);
     EXPECT_EQ(inf->height(), ScreenH() - 100);
     EXPECT_EQ(inf->TextBox()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_EQ(Child(inf.get(), "PanelTresc")->height(), ScreenH() - 100 - 45);
+    EXPECT_EQ(Child<QWidget>(inf.get(), "PanelTresc")->height(), ScreenH() - 100 - 45);
     EXPECT_EQ(inf->TextBox()->height(), ScreenH() - 100 - 45 - 10);
-    EXPECT_EQ(Child(inf.get(), "PanelPrzyciski")->geometry().bottom(), inf->height() - 1);
+    EXPECT_EQ(Child<QWidget>(inf.get(), "PanelPrzyciski")->geometry().bottom(), inf->height() - 1);
     inf->show();
     SaveShot(inf.get(), QStringLiteral("Inf_very_long_scrolls"));
 
@@ -347,7 +345,7 @@ TEST(OknoKomunikat, ConfirmationRules) {
         SCOPED_TRACE(r.Name);
         auto w = Okno("Przeczytaj", r.Przyciski, kOK, kInformacja, "", "Nie pokazuj więcej");
         EXPECT_EQ(w->CheckBoxShown(), r.Shown);
-        EXPECT_EQ(Child(w.get(), "PanelPotwierdzenie")->isVisibleTo(w.get()), r.Shown);
+        EXPECT_EQ(Child<QWidget>(w.get(), "PanelPotwierdzenie")->isVisibleTo(w.get()), r.Shown);
         if (r.Tick)
             w->CheckBox()->click();
         EXPECT_TRUE(Press(*w, "&OK"));

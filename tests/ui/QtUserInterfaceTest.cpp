@@ -2,9 +2,10 @@
 #include "core/Exception.h"
 
 #include "FakeUi.h"
-#include "UiTestUtil.h"
+#include "QtTestUtil.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QMessageBox>
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "ui/Fonts.h"
 #include "ui/XpTheme.h"
 
-#include "Shots.h"
+#include "QtTestUtil.h"
 
 #include <QApplication>
 #include <QLineEdit>
