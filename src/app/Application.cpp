@@ -12,9 +12,13 @@ const char* const kApplicationTitle = "Konfiguracja połączenia z bazą danych"
 TZelwanApplication::TZelwanApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool TZelwanApplication::notify(QObject* receiver, QEvent* event) {
-    bool handled = false;
-    RunGuarded([&] { handled = QApplication::notify(receiver, event); });
-    return handled;
+    // The guard is entered only when a handler threw: every event pays for no more than the try.
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        RunGuarded([] { throw; });
+        return false;
+    }
 }
 
 void InitApplication() {
