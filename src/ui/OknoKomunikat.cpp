@@ -1,6 +1,6 @@
 #include "ui/OknoKomunikat.h"
 
-#include "core/Encoding.h"
+#include "core/KwUtils.h"
 #include "ui/BitBtnKom.h"
 #include "ui/Fonts.h"
 #include "ui/KwKonwerterTextToRtf.h"
@@ -129,7 +129,7 @@ TOknoKomunikat::TOknoKomunikat(const std::string& tresc, const std::vector<TKomB
                                TKomButtonType domyslny, TKomRodzajOkna rodzaj,
                                const std::string& opisyDodatkowe, const std::string& opisPotwierdzenia,
                                int czasOdliczania, const TArrayKDodIkony* ikony, int skala)
-    : QDialog(nullptr), FRodzaj(rodzaj) {
+    : QDialog(nullptr) {
     // A size factor of zero or less would leave buttons nobody can press in a window that only a
     // button can close.
     if (skala <= 0)
@@ -173,7 +173,6 @@ TOknoKomunikat::TOknoKomunikat(const std::string& tresc, const std::vector<TKomB
     wCheckBox->move(55, 3);
     wCheckBox->setText(QString::fromStdString(opisPotwierdzenia));
     wCheckBox->hide();
-    connect(wCheckBox, &QCheckBox::clicked, this, [this] { potwierdzenie = wCheckBox->isChecked(); });
 
     if (czasOdliczania >= 1) {
         FTimer = new QTimer(this);
@@ -185,7 +184,6 @@ TOknoKomunikat::TOknoKomunikat(const std::string& tresc, const std::vector<TKomB
 
     // Buttons, left to right.
     const bool maPotwierdzenie = !opisPotwierdzenia.empty();
-    std::u32string opisy = Utf8ToU32(opisyDodatkowe);
     int x = 0;
     int dodNr = 0;
     const QFontMetrics fm(font());
@@ -201,10 +199,8 @@ TOknoKomunikat::TOknoKomunikat(const std::string& tresc, const std::vector<TKomB
             ++dodNr;
             if (ikony && ikony->size() >= static_cast<std::size_t>(dodNr))
                 b->SetKind(KindOfIcon((*ikony)[dodNr - 1]));
-            const auto sep = opisy.find(U';');
-            std::u32string caption = opisy.substr(0, sep);
-            opisy = sep == std::u32string::npos ? std::u32string() : opisy.substr(sep + 1);
-            const QString text = QString::fromStdString(U32ToUtf8(caption));
+            // The n-th extra button takes the n-th caption; a missing one leaves it blank.
+            const QString text = QString::fromStdString(GetNazwaPola(opisyDodatkowe, dodNr, ';'));
             b->setText(text);
             const int textW = fm.horizontalAdvance(text);
             width = b->Glyph().isNull() ? textW + 20 : textW + b->Glyph().width() + 10;
@@ -223,7 +219,6 @@ TOknoKomunikat::TOknoKomunikat(const std::string& tresc, const std::vector<TKomB
         }
         b->resize(width, T(25));
         b->SetTag(type);
-        b->SetModalResult(kModalResultNo);
         b->setDefault(false);
         x += width;
         if (type == domyslny && !button) {
@@ -259,8 +254,6 @@ TOknoKomunikat::TOknoKomunikat(const std::string& tresc, const std::vector<TKomB
     pal.setColor(QPalette::Base, pal.color(QPalette::Button));
     FRE->setPalette(pal);
 
-    if (!FCheckBoxShown)
-        potwierdzenie = true;
     wCheckBox->setVisible(FCheckBoxShown);
     wCheckBox->resize(winW - 55, wCheckBox->sizeHint().height());
     const int potwH = FCheckBoxShown ? panelPotwierdzeniaH : 0;
@@ -356,8 +349,12 @@ void TOknoKomunikat::SizeTextBox(int n, const std::string& tresc) {
     FRE->moveCursor(QTextCursor::Start);
 }
 
+bool TOknoKomunikat::Potwierdzenie() const {
+    return !FCheckBoxShown || wCheckBox->isChecked();
+}
+
 bool TOknoKomunikat::OknoCloseQuery() const {
-    return NacisnietoPrzycick && (odpowiedz != kTak || potwierdzenie);
+    return NacisnietoPrzycick && (odpowiedz != kTak || Potwierdzenie());
 }
 
 void TOknoKomunikat::TryClose() {

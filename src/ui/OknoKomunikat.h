@@ -34,9 +34,9 @@ public:
                                  const std::string& opisyDodatkowe, const std::string& opisPotwierdzenia,
                                  int czas, const TArrayKDodIkony* ikony, int skala);
 
-    int Czas() const { return czas; }
     bool NacisnietoPrzycisk() const { return NacisnietoPrzycick; }
-    bool Potwierdzenie() const { return potwierdzenie; }
+    // Whether a "yes" answer may close the window: always without the check box, else when it is ticked.
+    bool Potwierdzenie() const;
     TKomButtonType Odpowiedz() const { return odpowiedz; }
     TBitBtnKom* DefaultButton() const { return button; }
     QCheckBox* CheckBox() const { return wCheckBox; }
@@ -66,11 +66,9 @@ private:
     bool NacisnietoPrzycick = false;
     QCheckBox* wCheckBox = nullptr;
     TBitBtnKom* button = nullptr;
-    bool potwierdzenie = false;
     TKomButtonType odpowiedz = kTak;
 
     TKomButtonType FDomyslnaOdpowiedz = kTak;
-    TKomRodzajOkna FRodzaj;
     bool FCheckBoxShown = false;
     bool FShownOnce = false;
     QTextEdit* FRE = nullptr;
