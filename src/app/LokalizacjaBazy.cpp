@@ -133,14 +133,11 @@ void TfLokalizacjaBazy::LoadData() {
     s.Load();
     ui->RB_lokal->setChecked(!s.RemoteSerwer());
     ui->RB_remote->setChecked(s.RemoteSerwer());
-    for (QWidget* w : std::initializer_list<QWidget*>{ui->L_SerwerName, ui->E_SerwerName, ui->CB_NetProtocol,
-                                                      ui->L_NetProtocol})
-        w->setEnabled(s.RemoteSerwer());
+    OnRbClick(); // a button already in that state has not signalled the change
     // With local settings the server box stays empty.
     if (ui->E_SerwerName->isEnabled())
         ui->E_SerwerName->setText(ToQ(s.SerwerName()));
     ui->E_DatabaseDir->setText(ToQ(s.DatabaseDir()));
-    ui->SB_DatabaseDir->SetEnabled(!s.RemoteSerwer());
     const int protocol = s.ProtocolName();
     ui->CB_NetProtocol->setCurrentIndex(protocol <= npSPX ? protocol : -1);
     // The list's own search ignores letter case.
