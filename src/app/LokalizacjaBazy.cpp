@@ -15,11 +15,6 @@
 
 #include <algorithm>
 
-// The pictures live in a static library: their registration must be asked for by name.
-static void InitResources() {
-    Q_INIT_RESOURCE(zelwan);
-}
-
 namespace {
 
 QString ToQ(const std::string& s) {
@@ -50,7 +45,6 @@ public:
 
 TfLokalizacjaBazy::TfLokalizacjaBazy(QWidget* parent, const std::string& settingsFile)
     : TXPForm(parent), ui(std::make_unique<Ui::TfLokalizacjaBazy>()), FSettingsFile(settingsFile) {
-    InitResources();
     ui->setupUi(this);
     // A dialog border: fixed size, only the close button among the caption buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -19,7 +19,8 @@ class TLokalizacjaBazyFile;
 class TfLokalizacjaBazy : public TXPForm {
     Q_OBJECT
 public:
-    // settingsFile: the settings file to edit; empty means baza.set beside the executable.
+    // settingsFile: the settings file to edit; empty means baza.set beside the executable. Build it
+    // after InitApplication, which registers its pictures.
     explicit TfLokalizacjaBazy(QWidget* parent = nullptr, const std::string& settingsFile = {});
     ~TfLokalizacjaBazy() override;
 
