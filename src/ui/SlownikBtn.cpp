@@ -106,24 +106,15 @@ TSlownikBtn::TSlownikBtn(QWidget* parent) : QFrame(parent) {
     setFont(DesignFont(QStringLiteral("Arial"), 9));
     setAutoFillBackground(true);
 
-    FBorder = new QFrame(this);
-    FBorder->setObjectName(QStringLiteral("FBorder"));
-    FBorder->setFrameStyle(QFrame::Box | QFrame::Plain);
-    QPalette bp = FBorder->palette();
-    bp.setColor(QPalette::WindowText, QColor(192, 192, 192));
-    FBorder->setPalette(bp);
-    FBorder->hide();
-
     FContent = new TSlowSpecBtn(this);
     FContent->setObjectName(QStringLiteral("FContent"));
-    FContent->raise();
     connect(FContent, &QAbstractButton::clicked, this, [this] { RunGuarded([this] { ContentClick(); }); });
 
     FPopup = new QMenu(this);
     FPopup->setObjectName(QStringLiteral("FPopup"));
     for (int i = 0; i < 8; ++i) {
         auto type = static_cast<TSlowBtnType>(i);
-        auto* item = new TSlowSpecMenuItem(type, FPopup);
+        auto* item = new QAction(FPopup);
         // The shortcut is shown in the menu, but the key itself reaches the action only through
         // ProcessKeyDown: a window-wide shortcut would run it twice, or clash between pickers.
         item->setShortcutContext(Qt::WidgetShortcut);
@@ -155,7 +146,7 @@ QKeySequence TSlownikBtn::ItemShortCut(TSlowBtnType type) const {
 void TSlownikBtn::RefreshItems() {
     for (int i = 0; i < 8; ++i) {
         auto type = static_cast<TSlowBtnType>(i);
-        TSlowSpecMenuItem* item = FPopItems[i];
+        QAction* item = FPopItems[i];
         item->setVisible(FSlowButtons.Contains(type));
         item->setText(ItemCaption(type));
         item->setShortcut(ItemShortCut(type));
@@ -272,8 +263,7 @@ void TSlownikBtn::ProcessKeyDown(int key, Qt::KeyboardModifiers shift) {
 }
 
 void TSlownikBtn::UpdateLayout() {
-    if (FInLayout || !FBorder ||
-        !FContent) // a font change arrives while the constructor still builds the parts
+    if (FInLayout || !FContent) // a font change arrives while the constructor still builds the parts
         return;
     FInLayout = true;
     // The height of an edit box in this font: the character height plus eight single borders.
@@ -284,7 +274,6 @@ void TSlownikBtn::UpdateLayout() {
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     setPalette(pal);
-    FBorder->hide();
     FContent->SetThemed(FWinXpThemed);
     if (FWinXpThemed) {
         FContent->SetFlat(true);
@@ -304,7 +293,6 @@ void TSlownikBtn::UpdateLayout() {
             FContent->setGeometry(2, 0, w - 2, h);
         else
             FContent->setGeometry(2, 0, w - 3, h - 1);
-        FBorder->setGeometry(2, 0, w - 2, h);
     }
     FInLayout = false;
     update();

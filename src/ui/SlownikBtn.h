@@ -46,31 +46,12 @@ private:
 
 using TNotifyEvent = std::function<void(QObject* sender)>;
 
-enum TSysBtnType : std::uint8_t {
-    sbNone,
-    sbButton3State,
-    sbCheckBox,
-    sbRadio,
-    sbCaptionClose,
-    sbCaptionHelp,
-    sbCaptionMax,
-    sbCaptionMin,
-    sbCaptionRestore,
-    sbScrollCombo,
-    sbScrollDown,
-    sbScrollUp,
-    sbScrollLeft,
-    sbScrollRight,
-    sbSizeGrip
-};
-
 // The visible arrow: a right-pointing scroll arrow, drawn with the style's look when themes are on
 // (normal, hot, pressed, disabled) and as the classic frame control otherwise.
 class TSlowSpecBtn : public QAbstractButton {
     Q_OBJECT
 public:
     explicit TSlowSpecBtn(QWidget* parent = nullptr);
-    TSysBtnType BtnType() const { return sbScrollRight; }
     bool Flat() const { return FFlat; }
     void SetFlat(bool flat);
     bool Themed() const { return FThemed; }
@@ -83,14 +64,6 @@ protected:
 private:
     bool FFlat = false;
     bool FThemed = false;
-};
-
-// A menu item that knows its action.
-class TSlowSpecMenuItem : public QAction {
-    Q_OBJECT
-public:
-    TSlowSpecMenuItem(TSlowBtnType type, QObject* parent) : QAction(parent), btnType(type) {}
-    TSlowBtnType btnType;
 };
 
 class TSlownikBtn : public QFrame {
@@ -137,7 +110,7 @@ public:
     bool WinXpThemed() const { return FWinXpThemed; }
     TSlowSpecBtn* Content() const { return FContent; }
     QMenu* Popup() const { return FPopup; }
-    TSlowSpecMenuItem* PopItem(TSlowBtnType type) const { return FPopItems[type]; }
+    QAction* PopItem(TSlowBtnType type) const { return FPopItems[type]; }
     // The caption and shortcut an action shows in the menu.
     QString ItemCaption(TSlowBtnType type) const;
     QKeySequence ItemShortCut(TSlowBtnType type) const;
@@ -158,11 +131,9 @@ private:
     TNotifyEvent FOnClick;
     TNotifyEvent FOnDictionaryBtnClick, FOnClearBtnClick, FOnShowBtnClick, FOnSetDefaultBtnClick;
     bool FWinXpThemed = false;
-    bool FAutoSize = false;
     TSlowSpecBtn* FContent = nullptr;
-    QFrame* FBorder = nullptr;
     QMenu* FPopup = nullptr;
-    std::array<TSlowSpecMenuItem*, 8> FPopItems{};
+    std::array<QAction*, 8> FPopItems{};
     QString FCustomItemCaption;
     QKeySequence FCustomItemShortCut;
     TNotifyEvent FOnCustomBtnClick, FOnF3BtnClick, FOnF5BtnClick, FOnCtrlPBtnClick;
