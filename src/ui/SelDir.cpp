@@ -174,14 +174,9 @@ std::string TSelDir::Execute(const std::string& katalog, bool tworz, const std::
     return form.exec() == QDialog::Accepted ? form.DirNameText() : katalog;
 }
 
-std::string ShowSelDir(const std::string& katalog, bool tworz, const std::string& etykieta,
-                       const std::string& tytul, QWidget* parent) {
-    return TSelDir::Execute(katalog, tworz, etykieta, tytul, parent);
-}
-
 void InstallSelDirHook() {
     SetSelDirHook(
         [](const std::string& katalog, bool tworz, const std::string& etykieta, const std::string& tytul) {
-            return ShowSelDir(katalog, tworz, etykieta, tytul, QApplication::activeWindow());
+            return TSelDir::Execute(katalog, tworz, etykieta, tytul, QApplication::activeWindow());
         });
 }

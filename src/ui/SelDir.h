@@ -54,8 +54,5 @@ private:
     std::unique_ptr<Ui::TSelDir> ui;
 };
 
-// The same as TSelDir::Execute, for the port's implementation (core/UiPort.h has its own SelDir).
-std::string ShowSelDir(const std::string& katalog, bool tworz, const std::string& etykieta,
-                       const std::string& tytul, QWidget* parent = nullptr);
 // Makes the Qt user-interface port's SelDir open this chooser. The program calls it at start-up.
 void InstallSelDirHook();

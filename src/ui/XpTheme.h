@@ -36,8 +36,6 @@ public:
     static bool ThemesEnabled();
     // Black without themes; otherwise the frame colour of the colour scheme.
     static QColor BorderColor();
-    // Kept for the forms that call it; a form needs no transformation on this platform.
-    static void TransformForm(QWidget*) {}
 };
 
 // The theme manager class of this program.
