@@ -9,16 +9,6 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-void FreeThemeManager() {
-    try {
-        Txptheme::FreeMgr();
-    } catch (...) {
-        // The program ends anyway; a failing release has nothing left to spoil.
-    }
-}
-} // namespace
-
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("zelwan %s\n", ZELWAN_VERSION);
@@ -32,16 +22,14 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     RunGuarded([&] {
         Txptheme::CreateMgr<TxpthemePCB>();
-        try {
-            TfLokalizacjaBazy form;
-            QObject::connect(&form, &QDialog::finished, &app, &QApplication::quit);
-            form.show();
-            exitCode = app.exec();
-        } catch (...) {
-            FreeThemeManager();
-            throw;
-        }
-        FreeThemeManager();
+        // Declared before the form, so the manager goes after it however the block ends.
+        struct TFreeThemeManager {
+            ~TFreeThemeManager() { Txptheme::FreeMgr(); }
+        } freeThemeManager;
+        TfLokalizacjaBazy form;
+        QObject::connect(&form, &QDialog::finished, &app, &QApplication::quit);
+        form.show();
+        exitCode = app.exec();
     });
     return exitCode;
 }
