@@ -1,6 +1,7 @@
 #include "ui/DirChooserWidgets.h"
 
 #include "core/Exception.h"
+#include "core/FileSys.h"
 #include "platform/Drives.h"
 #include "ui/QtUserInterface.h"
 
@@ -38,10 +39,9 @@ std::string TDirListBox::ItemDirectory(const QTreeWidgetItem* item) {
 }
 
 void TDirListBox::SetDirectory(const std::string& dir) {
-    std::error_code ec;
-    const bool isDir = !dir.empty() && dir.find('\\') == std::string::npos && fs::is_directory(dir, ec);
-    if (!isDir)
+    if (!DirectoryExists(dir))
         throw Exception("Nie można otworzyć katalogu: " + dir);
+    std::error_code ec;
     std::string real = fs::canonical(dir, ec).string();
     if (ec)
         throw Exception("Nie można otworzyć katalogu: " + dir);
