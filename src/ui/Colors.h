@@ -3,12 +3,11 @@
 // lowest byte; a high byte of FF (or 80, the older form) marks a system colour whose low byte is
 // the platform's system colour index; 0x20000000 stands for the default text colour.
 
+#include "core/KwUtils.h"
+
 #include <QColor>
 #include <QString>
 
-#include <cstdint>
-
-using TColor = std::uint32_t;
 constexpr TColor kwDefaultColorMarker = 0x20000000;
 
 // The palette colour of the running application that means what the platform's system colour
