@@ -76,8 +76,7 @@ void RunGuarded(const std::function<void()>& body) {
         body();
     } catch (const EAbort&) {
     } catch (const std::exception& e) {
-        const Exception* ex = dynamic_cast<const Exception*>(&e);
-        const std::string text = ex ? ex->Message() : std::string(e.what());
+        const std::string text = e.what(); // an Exception's what() is its Message
         try {
             ShowErrorBox(text);
         } catch (const std::exception& inner) {
