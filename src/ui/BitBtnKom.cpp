@@ -145,11 +145,12 @@ QPixmap MakeGlyph(const QString& name) {
     return pm;
 }
 
+// The glyphs of the kinds, and the archive glyph that no kind has.
 bool KnownGlyph(const QString& name) {
-    static const char* const names[] = {"NBBOK",    "NBBCANCEL", "NBBHELP",   "NBBYES", "NBBNO",   "NBBCLOSE",
-                                        "NBBABORT", "NBBRETRY",  "NBBIGNORE", "NBBALL", "NBARCHIW"};
-    for (const char* n : names)
-        if (name == QLatin1String(n))
+    if (name == QLatin1String("NBARCHIW"))
+        return true;
+    for (int kind = bkOK; kind <= bkAll; ++kind)
+        if (name == KomGlyphName(static_cast<TBitBtnKind>(kind)))
             return true;
     return false;
 }
