@@ -166,9 +166,7 @@ void TkwKonwerterTextToRtf::WyswietlZformatowanyTekst(const QString& input) {
     const QFont font = DesignFont(fontName, size);
     re->setFont(font);
     re->document()->setDefaultFont(font);
-    QFont familyAndSize(fontName);
-    familyAndSize.setPixelSize(font.pixelSize());
-    fmt.setFont(familyAndSize, QTextCharFormat::FontPropertiesSpecifiedOnly);
+    fmt.setFont(font, QTextCharFormat::FontPropertiesSpecifiedOnly); // family and size only
     ApplyStyle(fmt, par.Style);
     ApplyColor(fmt, par.Color);
 
