@@ -1,6 +1,5 @@
 #include "app/LokalizacjaBazy.h"
 
-#include "core/Exception.h"
 #include "settings/LokalizacjaBazyFile.h"
 #include "ui/BitBtnKom.h"
 #include "ui/Fonts.h"

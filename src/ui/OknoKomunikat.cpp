@@ -12,7 +12,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
-#include <QScrollBar>
 #include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>

@@ -6,7 +6,6 @@
 #include "core/UiPort.h"
 
 #include <QDialog>
-#include <QString>
 
 #include <string>
 #include <vector>

@@ -1,6 +1,5 @@
 #include "ui/SelDir.h"
 
-#include "core/Exception.h"
 #include "core/FileSys.h"
 #include "core/KwUtils.h"
 #include "core/UiPort.h"

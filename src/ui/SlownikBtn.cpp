@@ -4,7 +4,6 @@
 #include "ui/QtUserInterface.h"
 #include "ui/XpTheme.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QMenu>
 #include <QPainter>
