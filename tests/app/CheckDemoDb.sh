@@ -3,13 +3,14 @@
 # attaches on the embedded engine as the suite's system account, and a second run keeps it.
 set -euo pipefail
 script="$1"
+isql="${ISQL:-/usr/bin/isql-fb}" # the same isql that the script makes the database with
 dir="$(mktemp -d)"
 trap 'rm -rf "$dir"' EXIT
 "$script" "$dir" >/dev/null
 [ -d "$dir/SHARED/PROFILE" ] || { echo "no SHARED/PROFILE"; exit 1; }
 source "$(dirname "$script")/demo-lock-env.sh" "$dir"
 out="$(echo 'SELECT RDB$CHARACTER_SET_NAME FROM RDB$DATABASE;' |
-       /usr/bin/isql-fb -q -user SYSKWR "$dir/BAZA/systemkw.gdb")"
+       "$isql" -q -user SYSKWR "$dir/BAZA/systemkw.gdb")"
 grep -q WIN1250 <<<"$out" || { echo "unexpected: $out"; exit 1; }
 before="$(stat -c %Y-%s "$dir/BAZA/systemkw.gdb")"
 "$script" "$dir" >/dev/null
