@@ -125,6 +125,18 @@ inline std::ostream& operator<<(std::ostream& out, const TTimeoutActionCase& c) 
     return out << c.Name;
 }
 
+// Every timeout action: the retaining forms end in full, since nothing may outlive an implicit end.
+inline const TTimeoutActionCase kTimeoutActionCases[] = {
+    {"Rollback", TARollback, TARollback, "0"},
+    {"RollbackRetainingTakenAsRollback", TARollbackRetaining, TARollback, "0"},
+    {"Commit", TACommit, TACommit, "1"},
+    {"CommitRetainingTakenAsCommit", TACommitRetaining, TACommit, "1"},
+};
+
+inline std::string TimeoutActionCaseName(const ::testing::TestParamInfo<TTimeoutActionCase>& info) {
+    return info.param.Name;
+}
+
 // A database on a server instance of the test's own, so that the test may kill the server under an
 // attachment. Db is set up for it through the network, not yet attached.
 struct TOwnServerDatabase {

@@ -477,13 +477,7 @@ TEST_P(DestroyEnds, ActiveTransactionEndsWithItsTimeoutActionWhenDestroyed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Destroy, DestroyEnds,
-                         ::testing::Values(TTimeoutActionCase{"Rollback", TARollback, TARollback, "0"},
-                                           TTimeoutActionCase{"RollbackRetainingTakenAsRollback",
-                                                              TARollbackRetaining, TARollback, "0"},
-                                           TTimeoutActionCase{"Commit", TACommit, TACommit, "1"},
-                                           TTimeoutActionCase{"CommitRetainingTakenAsCommit",
-                                                              TACommitRetaining, TACommit, "1"}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         ::testing::ValuesIn(kTimeoutActionCases), TimeoutActionCaseName);
 
 TEST(TransactionIdle, TimeoutIsStoredAndChecked) {
     TFbTransaction tr;
