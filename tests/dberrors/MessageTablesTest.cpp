@@ -315,11 +315,18 @@ bool IsGap(std::int32_t code) {
 
 } // namespace
 
-TEST(StatusCodes, ListedGapsHaveNoRow) {
-    for (std::int32_t code = kIbStatusFirst; code <= kIbStatusLast; ++code)
-        if (IsGap(code)) {
-            EXPECT_EQ(IbStatusRow(code).Kind, TIbStatusKind::skNoRow) << code;
-        }
+TEST(StatusCodes, KindsAndGaps) {
+    int counts[5] = {};
+    for (std::int32_t code = kIbStatusFirst; code <= kIbStatusLast; ++code) {
+        const auto kind = IbStatusRow(code).Kind;
+        ++counts[static_cast<int>(kind)];
+        EXPECT_EQ(kind == TIbStatusKind::skNoRow, IsGap(code)) << code;
+    }
+    EXPECT_EQ(counts[static_cast<int>(TIbStatusKind::skFixed)], 316);
+    EXPECT_EQ(counts[static_cast<int>(TIbStatusKind::skPair)], 18);
+    EXPECT_EQ(counts[static_cast<int>(TIbStatusKind::skLookup)], 4);
+    EXPECT_EQ(counts[static_cast<int>(TIbStatusKind::skEmpty)], 3);
+    EXPECT_EQ(counts[static_cast<int>(TIbStatusKind::skNoRow)], 60);
 }
 
 TEST(StatusCodes, OutsideTheRangeIsNoRow) {
