@@ -1,5 +1,6 @@
 #include "platform/Credentials.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -25,8 +26,9 @@ std::string FileText(const std::string& file) {
 
 // The failure of the last call on the file, with the system's reason.
 ECredentialError Unreadable(const std::string& file) {
+    const int error = errno;
     return ECredentialError("Nie można odczytać pliku z hasłem konta systemowego SYSKWR " + file + ": " +
-                            std::strerror(errno));
+                            std::strerror(error));
 }
 
 // Closes the descriptor on every path.

@@ -103,3 +103,23 @@ TEST_F(CredentialsTest, PasswordFromTheVariableOrTheOwnersFile) {
         }
     }
 }
+
+TEST_F(CredentialsTest, AFileThatCannotBeReadIsNamedWithTheReason) {
+    const std::string file = platform::SystemAccountPasswordFile();
+    fs::create_directories(fs::path(file).parent_path());
+    WriteWholeFile(file, "plik-pw\n");
+    ::chmod(file.c_str(), 0);
+    const int rc = RunUnprivileged([&] {
+        try {
+            platform::SystemAccountPassword();
+        } catch (const platform::ECredentialError& e) {
+            const std::string message = e.what();
+            return message == "Nie można odczytać pliku z hasłem konta systemowego SYSKWR " + file +
+                                  ": Permission denied"
+                       ? 0
+                       : 1;
+        }
+        return 2;
+    });
+    EXPECT_EQ(rc, 0);
+}
