@@ -3,6 +3,7 @@
 #include "core/Encoding.h"
 #include "core/KwUtils.h"
 #include "platform/Files.h"
+#include "platform/FirebirdInstance.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +35,7 @@ struct TKey {
     std::string header; // the "[...]" line as read; empty for a key created here
     std::string path;   // without the root; meaningless for a block of another root
     bool ours = true;
+    bool presented = false; // shown from PresentedMachineKeys(), not in the file until written to
     std::vector<TValue> values;
 };
 
@@ -97,7 +99,7 @@ TValue ParseValue(const std::string& line) {
 
 // Reads the store; nullopt when the file exists but cannot be read. Whatever the store does not
 // model (values of other types, comments, keys of the other root) is kept to be written back.
-std::optional<TStore> Load(TRootKey root) {
+std::optional<TStore> LoadFile(TRootKey root) {
     bool missing = false;
     const std::optional<std::string> raw = ReadFile(RegistryFileName(root), nullptr, &missing);
     TStore store;
@@ -155,6 +157,8 @@ bool Save(TRootKey root, const TStore& store, std::string* error) {
     for (const std::string& line : store.preamble)
         out += line + "\r\n";
     for (const TKey& key : store.keys) {
+        if (key.presented)
+            continue;
         out += "\r\n";
         out += key.header.empty()
                    ? "[" + std::string(RootName(root)) + (key.path.empty() ? "" : "\\" + key.path) + "]"
@@ -197,6 +201,25 @@ TValue* FindValue(TKey& key, const std::string& name) {
         if (v.named && RowneUp(v.name, name))
             return &v;
     return nullptr;
+}
+
+// The store as its file holds it; the machine root also shows the keys of what is installed here
+// when its file does not hold them (an unreadable file shows nothing).
+std::optional<TStore> Load(TRootKey root) {
+    std::optional<TStore> store = LoadFile(root);
+    if (!store || root != TRootKey::HKEY_LOCAL_MACHINE)
+        return store;
+    for (const TPresentedKey& presented : PresentedMachineKeys()) {
+        if (FindKey(*store, presented.Path))
+            continue;
+        TKey key;
+        key.path = presented.Path;
+        key.presented = true;
+        for (const TPresentedValue& v : presented.Values)
+            key.values.push_back(TValue{v.Name, true, true, false, v.Text, 0, {}});
+        store->keys.push_back(std::move(key));
+    }
+    return store;
 }
 
 // The store read afresh and the open key in it; key is null when no key is open, the store cannot be
@@ -298,6 +321,7 @@ void WriteValue(TRootKey root, bool isOpen, const std::string& path, TValue valu
     }
     if (!open.key)
         throw ERegistryException("Failed to set data for '" + name + "'");
+    open.key->presented = false; // written to: from now on a key of the file
     if (TValue* existing = open.Value(name))
         *existing = std::move(value);
     else

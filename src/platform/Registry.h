@@ -4,6 +4,8 @@
 // "name"=dword:00000001). The per-user root lives under the user's configuration directory
 // (ZELWAN_REGISTRY_USER overrides it), the machine root under /etc (ZELWAN_REGISTRY_MACHINE).
 // Opening a key never creates it unless asked to; every write replaces the file atomically.
+// The machine root also shows the instance key of the Firebird server installed here when its file
+// holds none (FirebirdInstance.h); such a key goes into the file only when a value is written to it.
 
 #include "core/Exception.h"
 
