@@ -59,6 +59,7 @@ public:
 private:
     friend class TFbXSQLDA;
     friend class TFbCustomQuery;
+    friend class TFbDataSet; // keeps rows as the raw bytes of its statement's values
 
     struct TRaw; // the XSQLVAR of the parent's descriptor
     TRaw* Raw() const;

@@ -47,13 +47,6 @@ struct TStatementDb {
     TFbQuery Q;
 };
 
-// The suite's own formats for these tests, whatever the machine's locale.
-struct TPolishFormats {
-    TPolishFormats() : Saved(FormatSettings()) { FormatSettings() = TFormatSettings{}; }
-    ~TPolishFormats() { FormatSettings() = Saved; }
-    TFormatSettings Saved;
-};
-
 // A C locale whose decimal point is a comma, as the program runs under for a Polish user. Made here:
 // the machine need not have it installed.
 class TCommaLocale {

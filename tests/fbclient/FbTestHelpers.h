@@ -3,6 +3,7 @@
 
 #include "FbTestServer.h"
 #include "TestUtil.h"
+#include "core/FormatSettings.h"
 #include "fbclient/FbApi.h"
 #include "fbclient/FbDatabase.h"
 #include "fbclient/FbErrors.h"
@@ -70,6 +71,13 @@ inline std::string PlainMessage(const std::function<void()>& action) {
     ADD_FAILURE() << "no exception";
     return {};
 }
+
+// The suite's own formats for these tests, whatever the machine's locale.
+struct TPolishFormats {
+    TPolishFormats() : Saved(FormatSettings()) { FormatSettings() = TFormatSettings{}; }
+    ~TPolishFormats() { FormatSettings() = Saved; }
+    TFormatSettings Saved;
+};
 
 // A database of its own for one test, created through the shared test server.
 struct TTestDatabase {
