@@ -134,17 +134,21 @@ std::string Utf8(const TText& text) {
     return U32ToUtf8(text);
 }
 
-// A template pair: Tlumacz, and when the message has no line where Tlumacz looks (Firebird 3 sends
-// one, three or five lines where the rules expect two, four or six), the line that reads as the
-// English template does.
+// A template pair: Tlumacz, except that the line is the one that reads as the English template
+// does when the line Tlumacz would take does not. Firebird 3 puts the SQL-code text before the
+// server's own line, runs them together on one line, adds lines after it, and a named statement adds
+// its raiser line in front, so the server's line is seldom where the line rules look. When no line
+// reads so, Tlumacz's own result stands.
 std::string FromPair(const TIbStatusRow& row, TTextView message) {
     const TText polish = Utf8ToU32(row.Polish);
     const TText english = Utf8ToU32(row.English);
-    if (std::optional<TText> line = ChosenLine(message); line && !line->empty())
-        return Utf8(Fill(polish, *line, english));
-    if (std::optional<TText> line = LineOpeningAs(message, english))
-        return Utf8(Fill(polish, *line, english));
-    return {};
+    std::optional<TText> line = ChosenLine(message);
+    if (!line || !OpensWith(*line, OpeningText(english)))
+        if (std::optional<TText> opening = LineOpeningAs(message, english))
+            line = std::move(opening);
+    if (!line || line->empty())
+        return {};
+    return Utf8(Fill(polish, *line, english));
 }
 
 // The fallback of a key row. Firebird 3 composes key violations in three to five lines, which the
