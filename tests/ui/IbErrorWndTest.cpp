@@ -105,8 +105,9 @@ TEST(IbErrorWnd, DesignAtNinetySixDpi) {
         {"BBNie", {262, 128, 75, 25}},
     };
     for (const TPlace& p : places) {
-        if (QWidget* c = In<QWidget>(&w, p.Name))
+        if (QWidget* c = In<QWidget>(&w, p.Name)) {
             EXPECT_EQ(c->geometry(), p.Geometry) << p.Name;
+        }
     }
 
     auto* label = In<QLabel>(&w, "L_except");
