@@ -258,6 +258,8 @@ bool TfIbErrorWnd::event(QEvent* event) {
 
 void TfIbErrorWnd::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    raise();
+    activateWindow();
     FormActivate();
 }
 

@@ -71,6 +71,7 @@ TShown Show(const EFbError& error, const std::string& sql = {}, const TFbXSQLDA*
     TQtUserInterface ui;
     TShown shown;
     WhenModal([&](QWidget* w) {
+        EXPECT_TRUE(QTest::qWaitForWindowActive(w));
         shown = ReadShown(w);
         if (action)
             action(w);
@@ -217,9 +218,11 @@ TEST(IbErrorWnd, EscDoesNotCloseEnterDoes) {
     TQtUserInterface ui;
     bool stillOpen = false;
     WhenModal([&](QWidget* w) {
+        EXPECT_TRUE(QTest::qWaitForWindowActive(w));
         QTest::keyClick(w, Qt::Key_Escape);
         stillOpen = w->isVisible();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : w, Qt::Key_Return);
     });
     ShowIbErrorWnd(MakeError(335544336, "Deadlock.\r\n"), "", "", nullptr, "", nullptr);
     EXPECT_TRUE(stillOpen);
