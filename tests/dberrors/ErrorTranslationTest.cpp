@@ -6,8 +6,16 @@
 #include "DbErrorsTestUtil.h"
 #include "dberrors/ExceptionLookup.h"
 
+#include "core/Encoding.h"
+#include "dberrors/MessageTables.h"
+
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace {
@@ -314,3 +322,107 @@ TEST(ExceptionLookup, AFailingLookupLeavesTheTranslation) {
 }
 
 } // namespace
+
+namespace {
+
+// Pieces that steer the translation into its corners: placeholders, their brackets alone, the
+// markers of the names, line breaks of every kind, Polish letters and bytes that are no UTF-8.
+const char* const kPieces[] = {
+    "<string>",
+    "<string2>",
+    "<string3>",
+    "<long>",
+    "<long2>",
+    "<digit>",
+    "<digit2>",
+    "<",
+    ">",
+    "<x>",
+    "\"",
+    "\"FK_",
+    "\"PK_",
+    "\" on table ",
+    "in unique index",
+    "in unique index \"",
+    "At ",
+    "at ",
+    "Exception ",
+    "Exception 1.",
+    ".",
+    " ",
+    "  ",
+    "\r\n",
+    "\r",
+    "\n",
+    "ą",
+    "Ż",
+    "ółw",
+    "\xff",
+    "\xc5",
+    "\xe2\x82",
+    "7",
+    "-",
+    "2147483648",
+    "generator ",
+    " is not defined",
+    "value \"",
+    ", ",
+    "Problematic key value is (",
+    "a",
+    "BCD",
+};
+
+std::string RandomText(std::mt19937& random, int maxPieces) {
+    std::uniform_int_distribution<int> count(0, maxPieces);
+    std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
+    std::string text;
+    for (int n = count(random); n > 0; --n)
+        text += kPieces[piece(random)];
+    return text;
+}
+
+std::size_t Chars(const std::string& text) {
+    return Utf8ToU32(text).size();
+}
+
+std::size_t Placeholders(const std::string& text) {
+    std::size_t count = 0;
+    for (const char* name :
+         {"<string>", "<string2>", "<string3>", "<long>", "<long2>", "<digit>", "<digit2>"})
+        for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + 1))
+            ++count;
+    return count;
+}
+
+} // namespace
+
+// Every function ends on any input and keeps its result within what its input can give: a fixed
+// number of random inputs, or as many as fit in ZELWAN_SWEEP_SECONDS.
+TEST(ErrorTranslation, RandomInputsEndWithBoundedResults) {
+    std::mt19937 random(20261210);
+    const char* seconds = std::getenv("ZELWAN_SWEEP_SECONDS");
+    const auto until =
+        std::chrono::steady_clock::now() + std::chrono::seconds(seconds ? std::atoi(seconds) : 0);
+    std::uniform_int_distribution<int> code(kIbStatusFirst - 2, kIbStatusLast + 2);
+    long long inputs = 0;
+    for (; seconds ? std::chrono::steady_clock::now() < until : inputs < 5000; ++inputs) {
+        const std::string polish = RandomText(random, 8);
+        const std::string english = RandomText(random, 8);
+        const std::string message = RandomText(random, 30);
+        const std::string filled = Tlumacz(polish, message, english);
+        ASSERT_TRUE(IsValidUtf8(filled));
+        ASSERT_LE(Chars(filled), Chars(polish) + Placeholders(polish) * Chars(message))
+            << "polish " << polish << "\nmessage " << message << "\nenglish " << english;
+        for (TNameFn fn : {GetForeignKeyName, GetUniqueKeyName, GetUniqueIndexName}) {
+            const std::string name = fn(message);
+            ASSERT_TRUE(IsValidUtf8(name));
+            ASSERT_LE(Chars(name), Chars(message));
+        }
+        const std::string own = KomunikatZBazy(message);
+        ASSERT_TRUE(own == kUnknownDb || Utf8ToU32(message).find(Utf8ToU32(own)) != std::u32string::npos ||
+                    !IsValidUtf8(message));
+        (void)ExceptionNumber(message);
+        ASSERT_TRUE(IsValidUtf8(IbErrorToStr(MakeError(code(random), message), nullptr)));
+    }
+    std::printf("%lld random inputs\n", inputs);
+}
