@@ -1,7 +1,8 @@
 // Prints the installed Firebird's English message of every status code 335544321..335544721, one
-// line each: code, tab, text. The message parameters are passed as the strings "@1".."@9", so they
-// show where the server puts its values. Needs only the client library and its message file, no
-// server. A review aid for the status-code table's data file: nothing in the build runs it.
+// line each: code, tab, text (a line break inside a message shown as \n). The message parameters
+// are passed as the strings "@1".."@9", so they show where the server puts its values. Needs only
+// the client library and its message file, no server. A review aid for the status-code table's
+// data file: nothing in the build runs it.
 //
 //   fbmessages [client library, default libfbclient.so.2]
 
@@ -36,7 +37,14 @@ int main(int argc, char** argv) {
         char text[1024] = {};
         const ISC_STATUS* cursor = vector;
         interpret(text, sizeof text, &cursor);
-        std::printf("%ld\t%s\n", static_cast<long>(code), text);
+        std::printf("%ld\t", static_cast<long>(code));
+        for (const char* c = text; *c; ++c) {
+            if (*c == '\n')
+                std::fputs("\\n", stdout);
+            else
+                std::putchar(*c);
+        }
+        std::putchar('\n');
     }
     return 0;
 }

@@ -129,6 +129,33 @@ TEST(MessageTables, FragmentsAndWhereTheyGo) {
     EXPECT_TRUE(std::none_of(ex.Rows.begin(), ex.Rows.end(), [](const auto& r) { return r.Fragment; }));
 }
 
+TEST(MessageTables, RowCountsAndHowTheyAreStored) {
+    // Unique keys: the 206 listed names and the two indexes declared in mixed case.
+    const struct {
+        const char* Name;
+        const TKomunikatTable& Table;
+        std::size_t Rows, FragmentRows;
+    } tables[] = {
+        {"foreign keys", ForeignKeyTable(), 321, 254},
+        {"unique keys", UniqueKeyTable(), 208, 119},
+        {"exceptions", ExceptionTable(), 24, 0},
+    };
+    for (const auto& t : tables) {
+        EXPECT_EQ(t.Table.Rows.size(), t.Rows) << t.Name;
+        EXPECT_EQ(
+            std::count_if(t.Table.Rows.begin(), t.Table.Rows.end(), [](const auto& r) { return r.Fragment; }),
+            static_cast<std::ptrdiff_t>(t.FragmentRows))
+            << t.Name;
+    }
+    const auto& uk = UniqueKeyTable().Rows;
+    EXPECT_EQ(std::count_if(uk.begin(), uk.end(), [](const auto& r) { return r.Key.starts_with("PK_"); }),
+              34);
+    EXPECT_EQ(std::count_if(uk.begin(), uk.end(), [](const auto& r) { return r.Key.starts_with("MK_"); }),
+              174);
+    const auto& fk = ForeignKeyTable().Rows;
+    EXPECT_TRUE(std::all_of(fk.begin(), fk.end(), [](const auto& r) { return r.Key.starts_with("FK_"); }));
+}
+
 TEST(MessageTables, TellingRowsExactlyAndInTheirPieces) {
     const struct {
         TLookup Lookup;
