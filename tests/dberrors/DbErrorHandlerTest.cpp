@@ -14,11 +14,6 @@
 
 namespace {
 
-constexpr const char* kFkMessage =
-    "Violation of FOREIGN KEY constraint \"\".\r\nViolation of FOREIGN KEY constraint "
-    "\"FK_ADRES_KRAJADR_KRAJ\" "
-    "on table \"ADRES\".\r\nForeign key references are present for the record.\r\nProblematic key value is "
-    "(\"ID\" = 1).\r\n";
 constexpr const char* kFkSentence = "Nie można usunąć kraju ponieważ są adresy które z niego korzystają.";
 
 // Pushes a mode for one test.
@@ -62,7 +57,7 @@ const THandlerCase kHandlerCases[] = {
 std::exception_ptr Make(TKind kind) {
     switch (kind) {
     case kiClientError:
-        return std::make_exception_ptr(MakeError(335544466, kFkMessage, -530));
+        return std::make_exception_ptr(MakeError(335544466, kFb3ForeignKeyMessage, -530));
     case kiPlain:
         return std::make_exception_ptr(Exception("X"));
     case kiAbort:
@@ -92,7 +87,7 @@ TEST_P(HandlerCases, ModeAndOptionsDecide) {
         outcome = ocAbort;
     } catch (const EKwDbError& e) {
         outcome = ocKwDbError;
-        EXPECT_EQ(e.Message(), kFkMessage);
+        EXPECT_EQ(e.Message(), kFb3ForeignKeyMessage);
         EXPECT_EQ(e.PolMessage(), kFkSentence);
         EXPECT_EQ(e.IBErrorCode(), 335544466);
         EXPECT_EQ(e.SQLCode(), -530);
@@ -121,7 +116,7 @@ TEST_P(HandlerCases, ModeAndOptionsDecide) {
     }
 
     EXPECT_EQ(lastError, error);
-    const std::string message = c.Kind == kiClientError ? kFkMessage
+    const std::string message = c.Kind == kiClientError ? kFb3ForeignKeyMessage
                                 : c.Kind == kiPlain     ? "X"
                                                         : "Operation aborted";
     EXPECT_EQ(lastText, message);
@@ -148,8 +143,8 @@ TEST(DbErrorHandler, PolishMessageIsRecordedInTheDefaultModeOnly) {
     std::exception_ptr lastError;
     std::shared_ptr<const EFbError> lastIbError;
     std::string lastText;
-    Handle(std::make_exception_ptr(MakeError(335544466, kFkMessage)), "-a-e", lastError, lastIbError,
-           lastText);
+    Handle(std::make_exception_ptr(MakeError(335544466, kFb3ForeignKeyMessage)), "-a-e", lastError,
+           lastIbError, lastText);
     EXPECT_EQ(LastDbErrorPolMessage(), kFkSentence);
     {
         TMode mode(htBezOkna);
@@ -205,13 +200,13 @@ TEST(DbErrorHandler, TheLastClientErrorOutlivesTheCatch) {
     std::shared_ptr<const EFbError> lastIbError;
     std::string lastText;
     try {
-        throw MakeError(335544466, kFkMessage);
+        throw MakeError(335544466, kFb3ForeignKeyMessage);
     } catch (...) {
         Handle(std::current_exception(), "-a-e", lastError, lastIbError, lastText);
     }
     lastError = nullptr;
     ASSERT_NE(lastIbError, nullptr);
-    EXPECT_EQ(lastIbError->Message(), kFkMessage);
+    EXPECT_EQ(lastIbError->Message(), kFb3ForeignKeyMessage);
     EXPECT_NE(dynamic_cast<const EFbLibraryError*>(lastIbError.get()), nullptr) << "the class is kept";
 }
 
@@ -316,7 +311,8 @@ public:
         std::exception_ptr lastError;
         std::shared_ptr<const EFbError> lastIbError;
         std::string lastText = "untouched";
-        HandleException(nullptr, "TkwSQL", std::make_exception_ptr(MakeError(335544466, kFkMessage)), "", "",
+        HandleException(nullptr, "TkwSQL",
+                        std::make_exception_ptr(MakeError(335544466, kFb3ForeignKeyMessage)), "", "",
                         lastError, lastIbError, lastText, nullptr);
         std::fprintf(stderr, "nested: %s %d windows=%zu lost=%d\n", lastText.c_str(), lastError != nullptr,
                      IbErrorWnds.size(), ConnectionLost());

@@ -30,12 +30,6 @@
 
 namespace {
 
-constexpr const char* kFkMessage =
-    "Violation of FOREIGN KEY constraint \"\".\r\nViolation of FOREIGN KEY constraint "
-    "\"FK_ADRES_KRAJADR_KRAJ\" "
-    "on table \"ADRES\".\r\nForeign key references are present for the record.\r\nProblematic key value is "
-    "(\"ID\" = 1).\r\n";
-
 // What one showing looked like, read while the window was up.
 struct TShown {
     QWidget* Window = nullptr;
@@ -140,7 +134,7 @@ TEST(IbErrorWnd, DesignAtNinetySixDpi) {
 }
 
 TEST(IbErrorWnd, MessageAndFirstDetailLines) {
-    const TShown s = Show(MakeError(335544466, kFkMessage, -530));
+    const TShown s = Show(MakeError(335544466, kFb3ForeignKeyMessage, -530));
     EXPECT_EQ(s.Caption, "Informacja z bazy danych");
     EXPECT_EQ(s.Message, "Nie można usunąć kraju ponieważ są adresy które z niego korzystają.");
     EXPECT_EQ(s.Page, 0);
