@@ -37,6 +37,12 @@ bool PytTN(const std::string& tresc, int skala) {
 
 void ShowErrorBox(const std::string& text) { UserInterface("default error box").ShowErrorBox(text); }
 
+void ShowIbErrorWnd(const EFbError& error, const std::string& databaseName, const std::string& objectName,
+                    TFbCustomDatabase* database, const std::string& sql, const TFbXSQLDA* params) {
+    UserInterface("database error window")
+        .ShowIbErrorWnd(error, databaseName, objectName, database, sql, params);
+}
+
 std::string SelDir(const std::string& katalog, bool tworz, const std::string& etykieta, const std::string& tytul) {
     return UserInterface("directory chooser").SelDir(katalog, tworz, etykieta, tytul);
 }

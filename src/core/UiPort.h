@@ -1,11 +1,17 @@
 #pragma once
-// The user-interface port: the one way the layers below ui/ show messages, ask questions, ask for a
-// directory, change the cursor and show the platform's default error box. The program installs the
-// Qt implementation at start-up; tests install a recording fake. Without one, every call throws.
+// The user-interface port: the one way the layers below ui/ show messages, ask questions, show the
+// database error window, ask for a directory, change the cursor and show the platform's default
+// error box. The program installs the Qt implementation at start-up; tests install a recording fake.
+// Without one, every call throws.
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// The error window shows these; the port only passes them on (core does not know the client layer).
+class EFbError;
+class TFbCustomDatabase;
+class TFbXSQLDA;
 
 // Buttons of a message window; also the answer.
 enum TKomButtonType : std::uint8_t {
@@ -31,6 +37,12 @@ public:
                                   int czas, const TArrayKDodIkony* ikony, int skala) = 0;
     // The platform's default error box: the application title as caption, the text, one OK button.
     virtual void ShowErrorBox(const std::string& text) = 0;
+    // The database error window, modal: the error's Polish message, and behind a toggle its details
+    // (codes, database and object names, the server's message, the statement and its parameters).
+    // database and params may be null. A failing translation leaves before anything is shown.
+    virtual void ShowIbErrorWnd(const EFbError& error, const std::string& databaseName,
+                                const std::string& objectName, TFbCustomDatabase* database,
+                                const std::string& sql, const TFbXSQLDA* params) = 0;
     // The framework's directory chooser; returns katalog when the user cancelled.
     virtual std::string SelDir(const std::string& katalog, bool tworz, const std::string& etykieta,
                                const std::string& tytul) = 0;
@@ -52,5 +64,7 @@ void Inf(const std::string& tresc, int skala = 100);
 void BladOk(const std::string& tresc, int skala = 100);
 bool PytTN(const std::string& tresc, int skala = 100);
 void ShowErrorBox(const std::string& text);
+void ShowIbErrorWnd(const EFbError& error, const std::string& databaseName, const std::string& objectName,
+                    TFbCustomDatabase* database, const std::string& sql, const TFbXSQLDA* params);
 std::string SelDir(const std::string& katalog, bool tworz, const std::string& etykieta,
                    const std::string& tytul);

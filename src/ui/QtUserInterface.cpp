@@ -1,6 +1,7 @@
 #include "ui/QtUserInterface.h"
 
 #include "core/Exception.h"
+#include "ui/IbErrorWnd.h"
 #include "ui/OknoKomunikat.h"
 
 #include <QApplication>
@@ -43,6 +44,12 @@ void TQtUserInterface::ShowErrorBox(const std::string& text) {
     box.setObjectName(QStringLiteral("ErrorBox"));
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+void TQtUserInterface::ShowIbErrorWnd(const EFbError& error, const std::string& databaseName,
+                                      const std::string& objectName, TFbCustomDatabase* database,
+                                      const std::string& sql, const TFbXSQLDA* params) {
+    TfIbErrorWnd::Instance().RunOld(error, databaseName, objectName, database, sql, params);
 }
 
 std::string TQtUserInterface::SelDir(const std::string& katalog, bool tworz, const std::string& etykieta,

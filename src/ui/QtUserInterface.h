@@ -25,6 +25,9 @@ public:
                           int skala) override;
     // A modal box captioned with the application's display name, the text as plain text, one OK.
     void ShowErrorBox(const std::string& text) override;
+    // The process's one error window (TfIbErrorWnd), made on first use.
+    void ShowIbErrorWnd(const EFbError& error, const std::string& databaseName, const std::string& objectName,
+                        TFbCustomDatabase* database, const std::string& sql, const TFbXSQLDA* params) override;
     // Throws an Exception when no directory chooser has been linked in.
     std::string SelDir(const std::string& katalog, bool tworz, const std::string& etykieta,
                        const std::string& tytul) override;
