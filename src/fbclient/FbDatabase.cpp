@@ -380,9 +380,11 @@ void TFbCustomDatabase::Open() {
         if (link.OnDatabaseConnecting)
             link.OnDatabaseConnecting();
     });
+    // The flag goes only with a block that was built: a refused one is refused again next time,
+    // never replaced by the previous block.
     if (FDBParamsChanged) {
-        FDBParamsChanged = false;
         FDPB = GenerateDPB(FDBParams.RawLines());
+        FDBParamsChanged = false;
     }
     IIBClientLibrary& library = ClientLibrary();
     const TFbStatus status =

@@ -211,9 +211,10 @@ void TFbCustomTransaction::StartTransaction() {
     CheckNotInTransaction();
     if (FDatabases.empty())
         FbError(feNoDatabasesInTransaction, {CmpFullName(this)});
+    // As for the DPB: a refused block stays marked for building.
     if (FTRParamsChanged) {
-        FTRParamsChanged = false;
         FTPB = GenerateTPB(FTRParams.RawLines());
+        FTRParamsChanged = false;
     }
     std::vector<TTransactionExistenceBlock> block;
     block.reserve(FDatabases.size());

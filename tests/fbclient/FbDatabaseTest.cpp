@@ -198,6 +198,36 @@ TEST(Attach, UnknownParameterLeavesDetachedWithTrimmedLines) {
     EXPECT_TRUE(db.Connected());
 }
 
+// A refused block is never sent: every try builds it again and fails the same way. Through the
+// embedded engine, where an attach with an empty block would succeed.
+TEST(Attach, RefusedParametersRefuseEveryTry) {
+    const struct {
+        const char* Name;
+        std::vector<std::string> Lines;
+        const char* Message;
+    } cases[] = {
+        {"Unknown", {"user_name=SYSKWR", "bogus=1"}, "DPB Constant (bogus) is unknown."},
+        {"Unsupported", {"page_size=4096"}, "DPB Constant (isc_dpb_page_size) is unsupported."},
+        {"NotAnInteger", {"num_buffers=many"}, "'many' is not a valid integer value"},
+    };
+    TTestDatabase file;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFbDatabase db;
+        db.SetDBName(file.Path);
+        db.SetDBParams(c.Lines);
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            try {
+                db.Open();
+                ADD_FAILURE() << "attempt " << attempt << " attached";
+            } catch (const Exception& e) {
+                EXPECT_EQ(e.Message(), c.Message) << "attempt " << attempt;
+            }
+            EXPECT_FALSE(db.Connected());
+        }
+    }
+}
+
 TEST(Attach, NamesAndLinesCannotChangeWhileAttached) {
     TTestDatabase file;
     TFbDatabase db;
@@ -500,8 +530,8 @@ TEST_P(DisconnectEnds, ActiveTransactionEndedWithItsTimeoutAction) {
     EXPECT_EQ(log, std::vector<std::string>{std::to_string(c.FullAction) + " forced"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Disconnect, DisconnectEnds,
-                         ::testing::ValuesIn(kTimeoutActionCases), TimeoutActionCaseName);
+INSTANTIATE_TEST_SUITE_P(Disconnect, DisconnectEnds, ::testing::ValuesIn(kTimeoutActionCases),
+                         TimeoutActionCaseName);
 
 // ---- destruction
 

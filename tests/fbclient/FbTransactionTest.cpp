@@ -185,6 +185,22 @@ TEST(TransactionStart, UnknownOrUnsupportedParameterDoesNotStart) {
     EXPECT_FALSE(a.Tr.Active());
 }
 
+// A refused block is never sent: a second start builds it again and fails the same way, where an
+// empty block would have started a transaction with the server's defaults.
+TEST(TransactionStart, RefusedParametersRefuseEveryTry) {
+    TAttached a;
+    a.Tr.SetTPBMode(tpbDefault);
+    for (const auto& [lines, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"nowait", "bogus"}, "TPB Constant (bogus) is unknown."},
+             {{"autocommit"}, "TPB Constant (isc_tpb_autocommit) is unsupported."}}) {
+        a.Tr.SetTRParams(lines);
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            EXPECT_EQ(Raised([&] { a.Tr.StartTransaction(); }).Message(), message) << "attempt " << attempt;
+            EXPECT_FALSE(a.Tr.Active());
+        }
+    }
+}
+
 TEST(TransactionStart, ServerRefusalLeavesTheHandleNull) {
     TAttached a;
     a.Tr.SetTPBMode(tpbDefault);
@@ -476,8 +492,8 @@ TEST_P(DestroyEnds, ActiveTransactionEndsWithItsTimeoutActionWhenDestroyed) {
     EXPECT_EQ(a.Db.TransactionCount(), 2) << "the internal and the default transaction";
 }
 
-INSTANTIATE_TEST_SUITE_P(Destroy, DestroyEnds,
-                         ::testing::ValuesIn(kTimeoutActionCases), TimeoutActionCaseName);
+INSTANTIATE_TEST_SUITE_P(Destroy, DestroyEnds, ::testing::ValuesIn(kTimeoutActionCases),
+                         TimeoutActionCaseName);
 
 TEST(TransactionIdle, TimeoutIsStoredAndChecked) {
     TFbTransaction tr;
