@@ -122,14 +122,24 @@ int TFbCustomTransaction::AddDatabase(TFbCustomDatabase* database) {
     const int found = FindDatabase(database);
     if (found >= 0)
         return found;
-    if (!FDatabases.empty() && FDatabases.front()->LibraryName() != database->LibraryName())
-        throw Exception(
-            FbFormat("%s.\r\nTransaction can't work with different client library.", {CmpFullName(this)}));
+    CheckSameLibrary(database, nullptr);
     database->AddTransaction(this);
     FDatabases.push_back(database);
     vTRParams.emplace_back();
     vTPBArray.emplace_back();
     return static_cast<int>(FDatabases.size()) - 1;
+}
+
+void TFbCustomTransaction::CheckSameLibrary(const TFbCustomDatabase* database,
+                                            const TFbCustomDatabase* leaving) const {
+    for (const TFbCustomDatabase* listed : FDatabases) {
+        if (listed == leaving)
+            continue;
+        if (listed->LibraryName() != database->LibraryName())
+            throw Exception(FbFormat("%s.\r\nTransaction can't work with different client library.",
+                                     {CmpFullName(this)}));
+        return;
+    }
 }
 
 void TFbCustomTransaction::RemoveDatabase(int index) {
@@ -151,11 +161,13 @@ void TFbCustomTransaction::RemoveDatabase(int index) {
 void TFbCustomTransaction::SetDefaultDatabase(TFbCustomDatabase* database) {
     CheckNotInTransaction();
     if (database != FDefaultDatabase) {
-        if (database)
-            database->AddTransaction(this);
+        // Refused before anything changes: a link made on one side only would leave the database
+        // holding this transaction after it is gone, or lose the old default.
+        if (database && FindDatabase(database) < 0)
+            CheckSameLibrary(database, FDefaultDatabase);
         if (FDefaultDatabase)
             RemoveDatabase(FindDatabase(FDefaultDatabase));
-        AddDatabase(database);
+        AddDatabase(database); // registers this transaction in the database as well
     }
     FDefaultDatabase = database;
 }

@@ -94,6 +94,9 @@ private:
     friend class TFbBase;
     friend class TFbCustomDatabase;
 
+    // The refusal of AddDatabase: `database` must use the client library of the first listed
+    // database, `leaving` (about to be removed) not counted.
+    void CheckSameLibrary(const TFbCustomDatabase* database, const TFbCustomDatabase* leaving) const;
     void Announce(TTransactionAction action, bool force);
     void Report(TTransactionAction action, bool force);
     template <class TFn> void LinksFirstToLast(TFn fn);

@@ -2,6 +2,9 @@
 
 #include "FbTestHelpers.h"
 
+#include <functional>
+#include <memory>
+
 namespace {
 
 // A database with table T (one integer column) attached in the TCP form, and its default
@@ -452,6 +455,46 @@ TEST(TransactionDatabases, ChangingTheDefaultDatabaseMovesTheTransaction) {
     EXPECT_EQ(first.FindTransaction(&tr), -1);
     EXPECT_EQ(tr.FindDatabase(&second), 0);
     EXPECT_GE(second.FindTransaction(&tr), 0);
+}
+
+// A refused link to a database of another client library leaves no trace on either side. The
+// transaction goes before the refused database, so a pointer left in the database would be read
+// after it was freed.
+struct TRefusedLinkCase {
+    const char* Name;
+    std::function<void(TFbTransaction& tr, TFbDatabase& other)> Link;
+};
+
+TEST(TransactionDatabases, RefusedLinkToAnotherClientLibraryLeavesNoTrace) {
+    const TRefusedLinkCase cases[] = {
+        {"SetDefaultDatabase", [](TFbTransaction& tr, TFbDatabase& other) { tr.SetDefaultDatabase(&other); }},
+        {"AddDatabase", [](TFbTransaction& tr, TFbDatabase& other) { tr.AddDatabase(&other); }},
+        {"SetDefaultTransaction",
+         [](TFbTransaction& tr, TFbDatabase& other) { other.SetDefaultTransaction(&tr); }},
+        {"SetDefaultUpdateTransaction",
+         [](TFbTransaction& tr, TFbDatabase& other) { other.SetDefaultUpdateTransaction(&tr); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFbDatabase first, second;
+        auto other = std::make_unique<TFbDatabase>();
+        other->SetLibraryName("libother.so");
+        auto tr = std::make_unique<TFbTransaction>();
+        tr->SetName("Tr");
+        tr->SetDefaultDatabase(&first);
+        tr->AddDatabase(&second); // still listed when the default one is taken out
+        EXPECT_EQ(PlainMessage([&] { c.Link(*tr, *other); }),
+                  "Tr.\r\nTransaction can't work with different client library.");
+        EXPECT_EQ(other->FindTransaction(tr.get()), -1);
+        EXPECT_EQ(other->DefaultTransaction(), nullptr);
+        EXPECT_EQ(other->DefaultUpdateTransaction(), nullptr);
+        EXPECT_EQ(tr->FindDatabase(other.get()), -1);
+        EXPECT_EQ(tr->DefaultDatabase(), &first) << "the old default stays";
+        EXPECT_EQ(tr->DatabaseCount(), 2);
+        EXPECT_GE(first.FindTransaction(tr.get()), 0);
+        tr.reset();
+        other.reset();
+    }
 }
 
 TEST(TransactionDatabases, DestroyedTransactionLeavesItsDatabases) {
