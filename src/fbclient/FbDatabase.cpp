@@ -444,64 +444,82 @@ void TFbCustomDatabase::ForceClose() {
     InternalClose(true);
 }
 
-void TFbCustomDatabase::DoBeforeDisconnect() {
-    if (BeforeDisconnect) {
-        try {
-            BeforeDisconnect(this);
-        } catch (const std::exception& e) {
-            throw Exception(FbFormat(FDestroying
-                                         ? "Error of %s.BeforeDisconnect. Probably you are trying to get "
-                                           "access to destroyed components. %s"
-                                         : "Error of %s.BeforeDisconnect. %s",
-                                     {CmpFullName(this), e.what()}));
-        }
-    }
-    vBeforeDisconnect.CallFirstToLast(this);
-}
-
-void TFbCustomDatabase::DoAfterDisconnect() {
-    if (!AfterDisconnect)
+void TFbCustomDatabase::CallDisconnectEvent(const TNotifyEvent& event, const char* eventName) {
+    if (!event)
         return;
     try {
-        AfterDisconnect(this);
+        event(this);
     } catch (const std::exception& e) {
-        throw Exception(FbFormat(FDestroying ? "Error of %s.AfterDisconnect. Probably you are trying to get "
-                                               "access to destroyed components. %s"
-                                             : "Error of %s.AfterDisconnect. %s",
-                                 {CmpFullName(this), e.what()}));
+        throw Exception(FbFormat(FDestroying ? "Error of %s.%s. Probably you are trying to get access to "
+                                               "destroyed components. %s"
+                                             : "Error of %s.%s. %s",
+                                 {CmpFullName(this), eventName, e.what()}));
     }
 }
 
 void TFbCustomDatabase::InternalClose(bool force) {
     CheckActive();
-    // Every path past the first check ends detached: a failure of the disconnect handler, a
-    // transaction's end or the detach propagates, but only after the attachment is gone and the
-    // links and handlers have been told.
+    // A failing handler never leaves the attachment half closed (the server holding it, a
+    // transaction still running, a statement holding a dead handle). A forced close ends the
+    // transactions and detaches whatever a handler throws. An unforced one goes on past a failed
+    // disconnect handler or statement, but stays attached when a transaction refused to end, before
+    // anything is detached. The first failure propagates once the close is done.
     std::exception_ptr failure;
+    const auto keep = [&failure] {
+        if (!failure)
+            failure = std::current_exception();
+    };
     try {
-        DoBeforeDisconnect();
-        for (std::size_t i = 0; i < FTransactions.size(); ++i) {
-            TFbCustomTransaction* transaction = FTransactions[i];
-            if (!transaction || !transaction->Active())
-                continue;
-            try {
-                transaction->EndTransaction(ImplicitEndAction(transaction->TimeoutAction()), true);
-            } catch (...) {
-                if (!force)
-                    throw;
-            }
-        }
+        CallDisconnectEvent(BeforeDisconnect, "BeforeDisconnect");
+    } catch (...) {
+        keep();
+    }
+    try {
+        vBeforeDisconnect.CallFirstToLast(this);
+    } catch (...) {
+        keep();
+    }
+    for (std::size_t i = 0; i < FTransactions.size(); ++i) {
+        TFbCustomTransaction* transaction = FTransactions[i];
+        if (!transaction || !transaction->Active())
+            continue;
+        const TTransactionAction action = ImplicitEndAction(transaction->TimeoutAction());
+        std::exception_ptr refusal;
         try {
-            ForEachLink([](TFbBase& link) {
-                if (link.OnDatabaseDisconnecting)
-                    link.OnDatabaseDisconnecting();
-            });
+            transaction->EndTransaction(action, true);
+        } catch (...) {
+            refusal = std::current_exception();
+        }
+        // A handler may have freed the transaction meanwhile (its slot is empty then).
+        const bool stillActive =
+            i < FTransactions.size() && FTransactions[i] == transaction && transaction->Active();
+        if (refusal) {
+            if (!force && stillActive)
+                std::rethrow_exception(refusal);
+            if (!force && !failure)
+                failure = refusal;
+        }
+        if (stillActive)
+            transaction->EndDespiteHandlers(action);
+    }
+    for (std::size_t i = 0; i < FFbBases.size(); ++i) {
+        TFbBase* link = FFbBases[i];
+        if (!link || !link->OnDatabaseDisconnecting)
+            continue;
+        try {
+            link->OnDatabaseDisconnecting();
         } catch (...) {
             if (!force)
-                throw;
+                keep();
+            // The statement could not let go of its server handle; the detach frees it on the
+            // server, so it forgets the handle as after a lost connection.
+            if (i < FFbBases.size() && FFbBases[i] == link && link->OnDatabaseLost) {
+                try {
+                    link->OnDatabaseLost();
+                } catch (...) {
+                }
+            }
         }
-    } catch (...) {
-        failure = std::current_exception();
     }
     if (!FHandleIsShared && FHandle) {
         // A failed detach is swallowed: the attachment is gone for us either way.
@@ -512,11 +530,21 @@ void TFbCustomDatabase::InternalClose(bool force) {
     }
     FHandle = 0;
     FHandleIsShared = false;
-    ForEachLink([](TFbBase& link) {
-        if (link.OnDatabaseDisconnected)
-            link.OnDatabaseDisconnected();
-    });
-    DoAfterDisconnect();
+    for (std::size_t i = 0; i < FFbBases.size(); ++i) {
+        TFbBase* link = FFbBases[i];
+        if (!link || !link->OnDatabaseDisconnected)
+            continue;
+        try {
+            link->OnDatabaseDisconnected();
+        } catch (...) {
+            keep();
+        }
+    }
+    try {
+        CallDisconnectEvent(AfterDisconnect, "AfterDisconnect");
+    } catch (...) {
+        keep();
+    }
     if (failure)
         std::rethrow_exception(failure);
 }

@@ -160,8 +160,9 @@ private:
     friend class TFbBase;
     friend class TFbCustomTransaction;
 
-    void DoBeforeDisconnect();
-    void DoAfterDisconnect();
+    // Calls BeforeDisconnect or AfterDisconnect; an exception from the handler is replaced by one
+    // naming the database and the event.
+    void CallDisconnectEvent(const TNotifyEvent& event, const char* eventName);
     void ReadServerVersion();
     // Fills the version numbers from a version text; numbers it lacks stay -1.
     void ParseServerVersion(const std::string& text);

@@ -281,6 +281,47 @@ void TFbCustomTransaction::Report(TTransactionAction action, bool force) {
     vAfterEndTransaction.CallFirstToLast(this, action, force);
 }
 
+TFbStatus TFbCustomTransaction::EndOnServer(IIBClientLibrary& library, TTransactionAction action,
+                                            bool force) {
+    const TFbStatus status = action == TACommit
+                                 ? Call(library.isc_commit_transaction(StatusVector(), &FHandle), false)
+                                 : Call(library.isc_rollback_transaction(StatusVector(), &FHandle), false);
+    if (force && status > 0)
+        Call(library.isc_rollback_transaction(StatusVector(), &FHandle), false);
+    return status;
+}
+
+void TFbCustomTransaction::EndDespiteHandlers(TTransactionAction action) noexcept {
+    if (!Active())
+        return;
+    action = ImplicitEndAction(action);
+    FState = action == TACommit ? tsDoCommit : tsDoRollback;
+    // The statements still hear of it, each on its own: their cursors go with the transaction.
+    const auto tell = [this](std::function<void()> TFbBase::*notice) {
+        LinksLastToFirst([notice](TFbBase& link) {
+            if (!(link.*notice))
+                return;
+            try {
+                (link.*notice)();
+            } catch (...) {
+            }
+        });
+    };
+    tell(&TFbBase::OnTransactionEnding);
+    TFbCustomDatabase* main = MainDatabase();
+    if (!FHandleIsShared && main) {
+        try {
+            EndOnServer(main->ClientLibrary(), action, true);
+        } catch (...) {
+        }
+    }
+    FHandle = 0;
+    FHandleIsShared = false;
+    tell(&TFbBase::OnTransactionEnded);
+    FState = tsClosed;
+    FTransactionID = 0;
+}
+
 void TFbCustomTransaction::EndTransaction(TTransactionAction action, bool force) {
     CheckInTransaction();
     TFbCustomDatabase* main = MainDatabase();
@@ -303,23 +344,17 @@ void TFbCustomTransaction::EndTransaction(TTransactionAction action, bool force)
             FbError(feCantEndSharedTransaction);
         FState = action == TACommit ? tsDoCommit : tsDoRollback;
         Announce(action, force);
-        TFbStatus status = 0;
         if (FHandleIsShared) {
             // Not ours: forget it, the owner ends it.
             FHandle = 0;
             FHandleIsShared = false;
         } else {
             IIBClientLibrary& library = main->ClientLibrary();
-            status = action == TACommit
-                         ? Call(library.isc_commit_transaction(StatusVector(), &FHandle), false)
-                         : Call(library.isc_rollback_transaction(StatusVector(), &FHandle), false);
-            if (force && status > 0)
-                Call(library.isc_rollback_transaction(StatusVector(), &FHandle), false);
-            if (force) {
+            const TFbStatus status = EndOnServer(library, action, force);
+            if (force)
                 FHandle = 0;
-            } else if (status > 0) {
+            else if (status > 0)
                 IBError(library, this);
-            }
         }
         Report(action, force);
         break;
