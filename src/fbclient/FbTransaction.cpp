@@ -98,13 +98,16 @@ void TFbCustomTransaction::ClearIdleFlags() noexcept {
 
 TFbStatus TFbCustomTransaction::Call(TFbStatus status, bool raise) {
     ClearIdleFlags();
-    if (status > 0 && raise) {
-        TFbCustomDatabase* main = MainDatabase();
-        if (!main)
-            FbError(feNoDatabasesInTransaction, {CmpFullName(this)});
-        IBError(main->ClientLibrary(), this);
-    }
+    if (status > 0 && raise)
+        IBError(MainDatabaseLibrary(), this);
     return status;
+}
+
+IIBClientLibrary& TFbCustomTransaction::MainDatabaseLibrary() const {
+    TFbCustomDatabase* main = MainDatabase();
+    if (!main)
+        FbError(feNoDatabasesInTransaction, {CmpFullName(this)});
+    return main->ClientLibrary();
 }
 
 int TFbCustomTransaction::FindDatabase(const TFbCustomDatabase* database) const {
@@ -189,7 +192,7 @@ int TFbCustomTransaction::TransactionID() {
     if (FTransactionID == 0) {
         const char items[] = {isc_info_tra_id};
         std::string answer(32, '\0');
-        IIBClientLibrary& library = MainDatabase()->ClientLibrary();
+        IIBClientLibrary& library = MainDatabaseLibrary();
         Call(library.isc_transaction_info(StatusVector(), &FHandle, sizeof items, items,
                                           static_cast<short>(answer.size()), answer.data()),
              true);
@@ -248,7 +251,7 @@ void TFbCustomTransaction::StartTransaction() {
     });
     if (!Active()) {
         vBeforeStartTransaction.CallLastToFirst(this);
-        IIBClientLibrary& library = MainDatabase()->ClientLibrary();
+        IIBClientLibrary& library = MainDatabaseLibrary();
         const TFbStatus status = library.isc_start_multiple(StatusVector(), &FHandle,
                                                             static_cast<short>(block.size()), block.data());
         if (Call(status, false) > 0) {
@@ -324,7 +327,12 @@ void TFbCustomTransaction::EndDespiteHandlers(TTransactionAction action) noexcep
 
 void TFbCustomTransaction::EndTransaction(TTransactionAction action, bool force) {
     CheckInTransaction();
+    // Without a database there is no client to call: refused before anything is announced, except
+    // for a forced full end, which closes without a call.
     TFbCustomDatabase* main = MainDatabase();
+    const bool retaining = action == TARollbackRetaining || action == TACommitRetaining;
+    if (!main && (retaining || (!force && !FHandleIsShared)))
+        FbError(feNoDatabasesInTransaction, {CmpFullName(this)});
     switch (action) {
     case TARollbackRetaining:
     case TACommitRetaining: {
@@ -344,8 +352,8 @@ void TFbCustomTransaction::EndTransaction(TTransactionAction action, bool force)
             FbError(feCantEndSharedTransaction);
         FState = action == TACommit ? tsDoCommit : tsDoRollback;
         Announce(action, force);
-        if (FHandleIsShared) {
-            // Not ours: forget it, the owner ends it.
+        if (FHandleIsShared || !main) {
+            // Not ours: forget it, the owner ends it. Without a database (forced): forget it too.
             FHandle = 0;
             FHandleIsShared = false;
         } else {

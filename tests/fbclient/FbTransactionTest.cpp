@@ -497,6 +497,61 @@ TEST(TransactionDatabases, RefusedLinkToAnotherClientLibraryLeavesNoTrace) {
     }
 }
 
+// A transaction that lost its databases refuses what needs the client, instead of reaching for a
+// database that is not there, and stays usable; a forced end still closes it.
+TEST(TransactionDatabases, WithoutADatabaseEndsAreRefusedUnlessForced) {
+    TAttached a;
+    a.Tr.StartTransaction();
+    ExecSql(a.Db, a.Tr, "insert into t values (1)");
+    a.Tr.RemoveDatabase(0);
+    ASSERT_EQ(a.Tr.MainDatabase(), nullptr);
+    const struct {
+        const char* Name;
+        std::function<void()> Call;
+    } calls[] = {
+        {"TransactionID", [&] { a.Tr.TransactionID(); }},
+        {"Commit", [&] { a.Tr.Commit(); }},
+        {"Rollback", [&] { a.Tr.Rollback(); }},
+        {"CommitRetaining", [&] { a.Tr.CommitRetaining(); }},
+        {"RollbackRetaining", [&] { a.Tr.RollbackRetaining(); }},
+    };
+    for (const auto& c : calls) {
+        const auto e = Raised(c.Call);
+        EXPECT_EQ(e.Message(), "Tr :No databases are listed in transaction component.") << c.Name;
+        EXPECT_TRUE(a.Tr.Active()) << c.Name;
+    }
+    a.Tr.AddDatabase(&a.Db);
+    a.Tr.Commit();
+    EXPECT_EQ(a.Rows(), "1");
+
+    // Forced: closed without a client call (there is no client left to call).
+    TFbTransaction alone;
+    alone.AddDatabase(&a.Db);
+    alone.StartTransaction();
+    alone.RemoveDatabase(0);
+    alone.EndTransaction(TACommit, true);
+    EXPECT_FALSE(alone.Active());
+    EXPECT_EQ(alone.State(), tsClosed);
+}
+
+// A shared handle of a transaction without databases: its full ends forget it, the retaining ones and
+// the transaction number need the client and are refused.
+TEST(TransactionDatabases, SharedHandleWithoutADatabase) {
+    TAttached a;
+    a.Tr.StartTransaction();
+    TFbTransaction shared;
+    shared.SetName("Shared");
+    shared.SetHandle(a.Tr.Handle());
+    for (auto call : {&TFbCustomTransaction::CommitRetaining, &TFbCustomTransaction::RollbackRetaining})
+        EXPECT_EQ(Raised([&] { (shared.*call)(); }).SQLCode(), feNoDatabasesInTransaction);
+    EXPECT_EQ(Raised([&] { shared.TransactionID(); }).SQLCode(), feNoDatabasesInTransaction);
+    EXPECT_TRUE(shared.Active());
+    shared.Rollback();
+    EXPECT_FALSE(shared.Active());
+    EXPECT_TRUE(a.Tr.Active()) << "the owner's transaction is untouched";
+    a.Tr.Commit();
+}
+
 TEST(TransactionDatabases, DestroyedTransactionLeavesItsDatabases) {
     TFbDatabase db;
     auto* tr = new TFbTransaction;
