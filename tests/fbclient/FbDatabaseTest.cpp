@@ -373,10 +373,25 @@ TEST(Events, ConnectedListenersStopWhenDetached) {
     EXPECT_EQ(std::count(log.begin(), log.end(), "L.Connected"), 0);
 }
 
+// One event under two names: a handler set as AfterConnect runs as OnConnect does, once per attach,
+// with the attachment made; cleared under one name it is gone under the other.
 TEST(Events, AfterConnectIsOnConnect) {
+    TTestDatabase file;
     TFbDatabase db;
-    db.AfterConnect() = [](TObject*) {};
-    EXPECT_TRUE(static_cast<bool>(db.OnConnect));
+    SetUpDatabase(db, file.TcpName());
+    int calls = 0;
+    db.AfterConnect() = [&](TObject* sender) {
+        EXPECT_EQ(sender, &db);
+        EXPECT_TRUE(db.Connected());
+        ++calls;
+    };
+    db.Open();
+    EXPECT_EQ(calls, 1);
+    db.Close();
+    db.OnConnect = nullptr;
+    EXPECT_FALSE(db.AfterConnect());
+    db.Open();
+    EXPECT_EQ(calls, 1);
 }
 
 TEST(Events, BeforeDisconnectFailureIsReplacedAndStillDetaches) {
@@ -759,9 +774,16 @@ TEST(Database, ClosedDatabaseRefusesInformation) {
     EXPECT_EQ(e.Message(), "Db: Cannot perform operation -- DB is not open.");
     EXPECT_EQ(e.SQLCode(), 12);
     EXPECT_EQ(Raised([&] { db.ForceClose(); }).SQLCode(), 12);
-    db.Close(); // nothing on a detached database
+    // Close of a detached database, and any close of a detached TFbDatabase: nothing, no handler.
+    int handlers = 0;
+    const auto count = [&](TObject*) { ++handlers; };
+    db.BeforeDisconnect = db.AfterDisconnect = count;
+    EXPECT_NO_THROW(db.Close());
     TFbDatabase fb;
-    fb.ForceClose(); // a TFbDatabase detaches only what is attached
+    fb.BeforeDisconnect = fb.AfterDisconnect = count;
+    EXPECT_NO_THROW(fb.ForceClose());
+    EXPECT_NO_THROW(fb.Close());
+    EXPECT_EQ(handlers, 0);
 }
 
 } // namespace
