@@ -550,6 +550,12 @@ void TFbCustomDatabase::InternalClose(bool force) {
 }
 
 void TFbCustomDatabase::CloseLostConnect() {
+    // The client library still holds the attachment with its transactions and statements, and its
+    // shutdown at program end crashes on statements of a dead attachment left there. A detach on a
+    // broken connection fails at once with a network error and drops them all on the client side;
+    // its result changes nothing here.
+    if (FHandle && !FHandleIsShared)
+        ClientLibrary().isc_detach_database(StatusVector(), &FHandle);
     FHandle = 0;
     FHandleIsShared = false;
     ForEachLink([](TFbBase& link) {

@@ -150,7 +150,8 @@ public:
 protected:
     // Server kind, version and character-set flags, then OnConnect and the vOnConnected listeners.
     virtual void DoOnConnect();
-    // Forgets the attachment without any client call (the server went away).
+    // Forgets the attachment (the server went away): one detach call, whose result is ignored, lets
+    // the client library drop its side of it; statements and transactions forget their handles.
     void CloseLostConnect();
     // The destruction sequence; the most derived destructor runs it, once.
     void Destroy() noexcept;
