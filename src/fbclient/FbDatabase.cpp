@@ -493,34 +493,40 @@ void TFbCustomDatabase::InternalClose(bool force) {
         // A handler may have freed the transaction meanwhile (its slot is empty then).
         const bool stillActive =
             i < FTransactions.size() && FTransactions[i] == transaction && transaction->Active();
-        if (refusal) {
-            if (!force && stillActive)
-                std::rethrow_exception(refusal);
-            if (!force && !failure)
+        if (refusal && !force) {
+            if (stillActive)
+                std::rethrow_exception(refusal); // stays attached, nothing detached yet
+            if (!failure)
                 failure = refusal;
         }
         if (stillActive)
             transaction->EndDespiteHandlers(action);
     }
-    for (std::size_t i = 0; i < FFbBases.size(); ++i) {
-        TFbBase* link = FFbBases[i];
-        if (!link || !link->OnDatabaseDisconnecting)
-            continue;
-        try {
-            link->OnDatabaseDisconnecting();
-        } catch (...) {
-            if (!force)
-                keep();
-            // The statement could not let go of its server handle; the detach frees it on the
-            // server, so it forgets the handle as after a lost connection.
-            if (i < FFbBases.size() && FFbBases[i] == link && link->OnDatabaseLost) {
-                try {
-                    link->OnDatabaseLost();
-                } catch (...) {
-                }
+    // Each link on its own, by index: a handler may empty slots meanwhile.
+    const auto tellLinks = [this](std::function<void()> TFbBase::*notice, const auto& failed) {
+        for (std::size_t i = 0; i < FFbBases.size(); ++i) {
+            TFbBase* link = FFbBases[i];
+            if (!link || !(link->*notice))
+                continue;
+            try {
+                (link->*notice)();
+            } catch (...) {
+                failed(i, *link);
             }
         }
-    }
+    };
+    tellLinks(&TFbBase::OnDatabaseDisconnecting, [&](std::size_t i, TFbBase& link) {
+        if (!force)
+            keep();
+        // The statement could not let go of its server handle; the detach frees it on the server,
+        // so it forgets the handle as after a lost connection.
+        if (i < FFbBases.size() && FFbBases[i] == &link && link.OnDatabaseLost) {
+            try {
+                link.OnDatabaseLost();
+            } catch (...) {
+            }
+        }
+    });
     if (!FHandleIsShared && FHandle) {
         // A failed detach is swallowed: the attachment is gone for us either way.
         try {
@@ -530,16 +536,7 @@ void TFbCustomDatabase::InternalClose(bool force) {
     }
     FHandle = 0;
     FHandleIsShared = false;
-    for (std::size_t i = 0; i < FFbBases.size(); ++i) {
-        TFbBase* link = FFbBases[i];
-        if (!link || !link->OnDatabaseDisconnected)
-            continue;
-        try {
-            link->OnDatabaseDisconnected();
-        } catch (...) {
-            keep();
-        }
-    }
+    tellLinks(&TFbBase::OnDatabaseDisconnected, [&](std::size_t, TFbBase&) { keep(); });
     try {
         CallDisconnectEvent(AfterDisconnect, "AfterDisconnect");
     } catch (...) {

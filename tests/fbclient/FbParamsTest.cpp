@@ -310,6 +310,44 @@ INSTANTIATE_TEST_SUITE_P(Tpb, TpbErrors,
 #define CODE(prefix, name)                                                                                   \
     { prefix##name, #name }
 
+struct TTableAgainstHeader {
+    int Sent = 0;     // entries the encoder sends
+    int SameName = 0; // entries named as the header names their code
+};
+
+// Encodes each table entry alone (with `value`): a sent item must be the header's constant of its
+// name; `header` must know every code of the table.
+template <std::size_t N>
+TTableAgainstHeader CompareWithHeader(const std::array<const char*, N>& names,
+                                      const std::map<int, std::string>& header, const char* kind,
+                                      std::string (*generate)(std::vector<std::string>&), const char* value) {
+    TTableAgainstHeader result;
+    for (std::size_t code = 1; code <= N; ++code) {
+        const std::string name = names[code - 1];
+        const auto named = header.find(static_cast<int>(code));
+        if (named == header.end()) {
+            ADD_FAILURE() << "ibase.h has no " << kind << " item " << code;
+            continue;
+        }
+        result.SameName += named->second == name;
+        std::vector<std::string> lines = {name + value};
+        std::string block;
+        try {
+            block = generate(lines);
+        } catch (const EFbClientError&) {
+            continue; // refused: nothing goes to the server
+        }
+        ++result.Sent;
+        if (block.size() < 2) {
+            ADD_FAILURE() << name << " gives no item";
+            continue;
+        }
+        EXPECT_EQ(named->second, name) << "code " << code << " is isc_" << kind << "_" << named->second;
+        EXPECT_EQ(static_cast<unsigned char>(block[1]), code) << name;
+    }
+    return result;
+}
+
 TEST(ParameterTables, DpbItemsSentAreTheHeadersConstants) {
     ASSERT_EQ(kDpbNames.size(), 83u);
     EXPECT_EQ(std::set<std::string>(kDpbNames.begin(), kDpbNames.end()).size(), 83u) << "duplicate names";
@@ -396,26 +434,9 @@ TEST(ParameterTables, DpbItemsSentAreTheHeadersConstants) {
                                                CODE(isc_dpb_, remote_protocol),
                                                CODE(isc_dpb_, host_name),
                                                CODE(isc_dpb_, os_user)};
-    int sent = 0, sameName = 0;
-    for (std::size_t code = 1; code <= kDpbNameCount; ++code) {
-        const std::string name = kDpbNames[code - 1];
-        const auto named = header.find(static_cast<int>(code));
-        ASSERT_NE(named, header.end()) << "ibase.h has no DPB item " << code;
-        sameName += named->second == name;
-        std::vector<std::string> lines = {name + "=1"};
-        std::string dpb;
-        try {
-            dpb = GenerateDPB(lines);
-        } catch (const EFbClientError&) {
-            continue; // refused: nothing goes to the server
-        }
-        ++sent;
-        ASSERT_GE(dpb.size(), 2u) << name;
-        EXPECT_EQ(named->second, name) << "code " << code << " is isc_dpb_" << named->second;
-        EXPECT_EQ(static_cast<unsigned char>(dpb[1]), code) << name;
-    }
-    EXPECT_EQ(sameName, 67) << "codes 1 to 67 are the standard isc_dpb_ items";
-    EXPECT_EQ(sent, 30);
+    const TTableAgainstHeader result = CompareWithHeader(kDpbNames, header, "dpb", GenerateDPB, "=1");
+    EXPECT_EQ(result.SameName, 67) << "codes 1 to 67 are the standard isc_dpb_ items";
+    EXPECT_EQ(result.Sent, 30);
     EXPECT_STREQ(kDpbNames[82], "force");
 }
 
@@ -430,26 +451,9 @@ TEST(ParameterTables, TpbItemsSentAreTheHeadersConstants) {
         CODE(isc_tpb_, commit_time),      CODE(isc_tpb_, ignore_limbo), CODE(isc_tpb_, read_committed),
         CODE(isc_tpb_, autocommit),       CODE(isc_tpb_, rec_version),  CODE(isc_tpb_, no_rec_version),
         CODE(isc_tpb_, restart_requests), CODE(isc_tpb_, no_auto_undo), CODE(isc_tpb_, lock_timeout)};
-    int sent = 0, sameName = 0;
-    for (std::size_t code = 1; code <= kTpbNameCount; ++code) {
-        const std::string name = kTpbNames[code - 1];
-        const auto named = header.find(static_cast<int>(code));
-        ASSERT_NE(named, header.end()) << "ibase.h has no TPB item " << code;
-        sameName += named->second == name;
-        std::vector<std::string> lines = {name + "=T"};
-        std::string tpb;
-        try {
-            tpb = GenerateTPB(lines);
-        } catch (const EFbClientError&) {
-            continue;
-        }
-        ++sent;
-        ASSERT_GE(tpb.size(), 2u) << name;
-        EXPECT_EQ(named->second, name) << "code " << code << " is isc_tpb_" << named->second;
-        EXPECT_EQ(static_cast<unsigned char>(tpb[1]), code) << name;
-    }
-    EXPECT_EQ(sameName, 20) << "codes 1 to 20 are the standard isc_tpb_ items";
-    EXPECT_EQ(sent, 16);
+    const TTableAgainstHeader result = CompareWithHeader(kTpbNames, header, "tpb", GenerateTPB, "=T");
+    EXPECT_EQ(result.SameName, 20) << "codes 1 to 20 are the standard isc_tpb_ items";
+    EXPECT_EQ(result.Sent, 16);
 }
 
 #undef CODE
