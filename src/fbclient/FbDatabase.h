@@ -42,7 +42,9 @@ public:
 
     // Attaches. On an attached TFbCustomDatabase: client error 13.
     virtual void Open();
-    // Detaches; every path past the first check ends detached.
+    // Detaches, ending the transactions first (client error 12 when detached). Forced, it ends
+    // detached whatever a handler throws; unforced, it stays attached, with nothing detached, only
+    // when a transaction refuses to end, and otherwise ends detached. The first failure propagates.
     virtual void InternalClose(bool force);
     // Detaches when attached (a lost connection is closed as lost on a TFbDatabase).
     void Close();
