@@ -380,9 +380,11 @@ void TFbCustomDatabase::Open() {
         if (link.OnDatabaseConnecting)
             link.OnDatabaseConnecting();
     });
+    // The flag goes only with a block that was built: a refused one is refused again next time,
+    // never replaced by the previous block.
     if (FDBParamsChanged) {
-        FDBParamsChanged = false;
         FDPB = GenerateDPB(FDBParams.RawLines());
+        FDBParamsChanged = false;
     }
     IIBClientLibrary& library = ClientLibrary();
     const TFbStatus status =
@@ -442,65 +444,89 @@ void TFbCustomDatabase::ForceClose() {
     InternalClose(true);
 }
 
-void TFbCustomDatabase::DoBeforeDisconnect() {
-    if (BeforeDisconnect) {
-        try {
-            BeforeDisconnect(this);
-        } catch (const std::exception& e) {
-            throw Exception(FbFormat(FDestroying
-                                         ? "Error of %s.BeforeDisconnect. Probably you are trying to get "
-                                           "access to destroyed components. %s"
-                                         : "Error of %s.BeforeDisconnect. %s",
-                                     {CmpFullName(this), e.what()}));
-        }
-    }
-    vBeforeDisconnect.CallFirstToLast(this);
-}
-
-void TFbCustomDatabase::DoAfterDisconnect() {
-    if (!AfterDisconnect)
+void TFbCustomDatabase::CallDisconnectEvent(const TNotifyEvent& event, const char* eventName) {
+    if (!event)
         return;
     try {
-        AfterDisconnect(this);
+        event(this);
     } catch (const std::exception& e) {
-        throw Exception(FbFormat(FDestroying ? "Error of %s.AfterDisconnect. Probably you are trying to get "
-                                               "access to destroyed components. %s"
-                                             : "Error of %s.AfterDisconnect. %s",
-                                 {CmpFullName(this), e.what()}));
+        throw Exception(FbFormat(FDestroying ? "Error of %s.%s. Probably you are trying to get access to "
+                                               "destroyed components. %s"
+                                             : "Error of %s.%s. %s",
+                                 {CmpFullName(this), eventName, e.what()}));
     }
 }
 
 void TFbCustomDatabase::InternalClose(bool force) {
     CheckActive();
-    // Every path past the first check ends detached: a failure of the disconnect handler, a
-    // transaction's end or the detach propagates, but only after the attachment is gone and the
-    // links and handlers have been told.
+    // A failing handler never leaves the attachment half closed (the server holding it, a
+    // transaction still running, a statement holding a dead handle). A forced close ends the
+    // transactions and detaches whatever a handler throws. An unforced one goes on past a failed
+    // disconnect handler or statement, but stays attached when a transaction refused to end, before
+    // anything is detached. The first failure propagates once the close is done.
     std::exception_ptr failure;
+    const auto keep = [&failure] {
+        if (!failure)
+            failure = std::current_exception();
+    };
     try {
-        DoBeforeDisconnect();
-        for (std::size_t i = 0; i < FTransactions.size(); ++i) {
-            TFbCustomTransaction* transaction = FTransactions[i];
-            if (!transaction || !transaction->Active())
+        CallDisconnectEvent(BeforeDisconnect, "BeforeDisconnect");
+    } catch (...) {
+        keep();
+    }
+    try {
+        vBeforeDisconnect.CallFirstToLast(this);
+    } catch (...) {
+        keep();
+    }
+    for (std::size_t i = 0; i < FTransactions.size(); ++i) {
+        TFbCustomTransaction* transaction = FTransactions[i];
+        if (!transaction || !transaction->Active())
+            continue;
+        const TTransactionAction action = ImplicitEndAction(transaction->TimeoutAction());
+        std::exception_ptr refusal;
+        try {
+            transaction->EndTransaction(action, true);
+        } catch (...) {
+            refusal = std::current_exception();
+        }
+        // A handler may have freed the transaction meanwhile (its slot is empty then).
+        const bool stillActive =
+            i < FTransactions.size() && FTransactions[i] == transaction && transaction->Active();
+        if (refusal && !force) {
+            if (stillActive)
+                std::rethrow_exception(refusal); // stays attached, nothing detached yet
+            if (!failure)
+                failure = refusal;
+        }
+        if (stillActive)
+            transaction->EndDespiteHandlers(action);
+    }
+    // Each link on its own, by index: a handler may empty slots meanwhile.
+    const auto tellLinks = [this](std::function<void()> TFbBase::*notice, const auto& failed) {
+        for (std::size_t i = 0; i < FFbBases.size(); ++i) {
+            TFbBase* link = FFbBases[i];
+            if (!link || !(link->*notice))
                 continue;
             try {
-                transaction->EndTransaction(ImplicitEndAction(transaction->TimeoutAction()), true);
+                (link->*notice)();
             } catch (...) {
-                if (!force)
-                    throw;
+                failed(i, *link);
             }
         }
-        try {
-            ForEachLink([](TFbBase& link) {
-                if (link.OnDatabaseDisconnecting)
-                    link.OnDatabaseDisconnecting();
-            });
-        } catch (...) {
-            if (!force)
-                throw;
+    };
+    tellLinks(&TFbBase::OnDatabaseDisconnecting, [&](std::size_t i, TFbBase& link) {
+        if (!force)
+            keep();
+        // The statement could not let go of its server handle; the detach frees it on the server,
+        // so it forgets the handle as after a lost connection.
+        if (i < FFbBases.size() && FFbBases[i] == &link && link.OnDatabaseLost) {
+            try {
+                link.OnDatabaseLost();
+            } catch (...) {
+            }
         }
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    });
     if (!FHandleIsShared && FHandle) {
         // A failed detach is swallowed: the attachment is gone for us either way.
         try {
@@ -510,16 +536,23 @@ void TFbCustomDatabase::InternalClose(bool force) {
     }
     FHandle = 0;
     FHandleIsShared = false;
-    ForEachLink([](TFbBase& link) {
-        if (link.OnDatabaseDisconnected)
-            link.OnDatabaseDisconnected();
-    });
-    DoAfterDisconnect();
+    tellLinks(&TFbBase::OnDatabaseDisconnected, [&](std::size_t, TFbBase&) { keep(); });
+    try {
+        CallDisconnectEvent(AfterDisconnect, "AfterDisconnect");
+    } catch (...) {
+        keep();
+    }
     if (failure)
         std::rethrow_exception(failure);
 }
 
 void TFbCustomDatabase::CloseLostConnect() {
+    // The client library still holds the attachment with its transactions and statements, and its
+    // shutdown at program end crashes on statements of a dead attachment left there. A detach on a
+    // broken connection fails at once with a network error and drops them all on the client side;
+    // its result changes nothing here.
+    if (FHandle && !FHandleIsShared)
+        ClientLibrary().isc_detach_database(StatusVector(), &FHandle);
     FHandle = 0;
     FHandleIsShared = false;
     ForEachLink([](TFbBase& link) {

@@ -42,7 +42,9 @@ public:
 
     // Attaches. On an attached TFbCustomDatabase: client error 13.
     virtual void Open();
-    // Detaches; every path past the first check ends detached.
+    // Detaches, ending the transactions first (client error 12 when detached). Forced, it ends
+    // detached whatever a handler throws; unforced, it stays attached, with nothing detached, only
+    // when a transaction refuses to end, and otherwise ends detached. The first failure propagates.
     virtual void InternalClose(bool force);
     // Detaches when attached (a lost connection is closed as lost on a TFbDatabase).
     void Close();
@@ -150,7 +152,8 @@ public:
 protected:
     // Server kind, version and character-set flags, then OnConnect and the vOnConnected listeners.
     virtual void DoOnConnect();
-    // Forgets the attachment without any client call (the server went away).
+    // Forgets the attachment (the server went away): one detach call, whose result is ignored, lets
+    // the client library drop its side of it; statements and transactions forget their handles.
     void CloseLostConnect();
     // The destruction sequence; the most derived destructor runs it, once.
     void Destroy() noexcept;
@@ -160,8 +163,9 @@ private:
     friend class TFbBase;
     friend class TFbCustomTransaction;
 
-    void DoBeforeDisconnect();
-    void DoAfterDisconnect();
+    // Calls BeforeDisconnect or AfterDisconnect; an exception from the handler is replaced by one
+    // naming the database and the event.
+    void CallDisconnectEvent(const TNotifyEvent& event, const char* eventName);
     void ReadServerVersion();
     // Fills the version numbers from a version text; numbers it lacks stay -1.
     void ParseServerVersion(const std::string& text);

@@ -42,7 +42,7 @@ constexpr std::array<TFbClientErrorRow, kFbClientErrorCount> kClientErrors = {{
     {feInvalidStatementHandle, "feInvalidStatementHandle", "Invalid statement handle."},
     {feDatasetOpen, "feDatasetOpen", "Can't %s because %s dataset open."},
     {feDatasetClosed, "feDatasetClosed", "Can't %s because %s dataset closed."},
-    {feUnknownSQLDataType, "feUnknownSQLDataType", "Unknown SQL Data type (%d)"},
+    {feUnknownSQLDataType, "feUnknownSQLDataType", "Unknown SQL Data type (%d)."},
     {feInvalidColumnIndex, "feInvalidColumnIndex", "Invalid column index (index exceeds permitted range)."},
     {feInvalidParamColumnIndex, "feInvalidParamColumnIndex",
      "Invalid parameter index (index exceeds permitted range)."},

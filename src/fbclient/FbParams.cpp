@@ -328,9 +328,12 @@ std::string GenerateDPB(std::vector<std::string>& lines) {
         case 47:
         case 48:
         case 60:
-        case 75:
             dpb.StringItem(code, name, value);
             break;
+        case 75:
+            // InterBase's instance_name. Firebird has no such item: its code 75 is
+            // isc_dpb_trusted_role, so the byte would ask the server for something else.
+            FbError(feDPBConstantUnknown, {name});
         case 63: {
             // The dialect travels as one byte holding the digit's value, not the digit's character.
             if (value.empty())
@@ -371,6 +374,9 @@ std::string GenerateTPB(std::vector<std::string>& lines) {
         case 19:
             FbError(feTPBConstantNotSupported, {kTpbNames[code - 1]});
         case 0:
+        case 21:
+            // 21 is InterBase's no_savepoint. Firebird has no such option: its code 21 is
+            // isc_tpb_lock_timeout, which the server would read with a value that is not there.
             FbError(feTPBConstantUnknown, {name});
         default:
             tpb.Item(code);

@@ -56,11 +56,12 @@ extern const std::array<const char*, kTpbNameCount> kTpbNames;
 
 // Builds the DPB from the lines (GenerateDPB). Each line is trimmed of characters up to code 32 and
 // written back; empty lines are skipped. Raises client error 8 for a known but unsupported name,
-// 9 for an unknown one, the integer conversion error for a numeric item that is not an integer,
-// and a plain exception for a string value longer than its length byte allows.
+// 9 for an unknown one (instance_name too, which Firebird lacks), the integer conversion error for a numeric
+// item that is not an integer, and a plain exception for a string value longer than its length byte allows.
 std::string GenerateDPB(std::vector<std::string>& lines);
 // Builds the TPB from the lines (GenerateTPB): empty for no lines, else isc_tpb_version3 and one
-// item per non-empty line. Raises client error 10 or 11 for an unsupported or unknown name.
+// item per non-empty line. Raises client error 10 or 11 for an unsupported or unknown name
+// (no_savepoint counts as unknown: Firebird lacks it).
 std::string GenerateTPB(std::vector<std::string>& lines);
 
 // Splits a trimmed parameter line at its first "=": the name lower-cased (A to Z) without the

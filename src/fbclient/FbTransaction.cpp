@@ -98,13 +98,16 @@ void TFbCustomTransaction::ClearIdleFlags() noexcept {
 
 TFbStatus TFbCustomTransaction::Call(TFbStatus status, bool raise) {
     ClearIdleFlags();
-    if (status > 0 && raise) {
-        TFbCustomDatabase* main = MainDatabase();
-        if (!main)
-            FbError(feNoDatabasesInTransaction, {CmpFullName(this)});
-        IBError(main->ClientLibrary(), this);
-    }
+    if (status > 0 && raise)
+        IBError(MainDatabaseLibrary(), this);
     return status;
+}
+
+IIBClientLibrary& TFbCustomTransaction::MainDatabaseLibrary() const {
+    TFbCustomDatabase* main = MainDatabase();
+    if (!main)
+        FbError(feNoDatabasesInTransaction, {CmpFullName(this)});
+    return main->ClientLibrary();
 }
 
 int TFbCustomTransaction::FindDatabase(const TFbCustomDatabase* database) const {
@@ -122,14 +125,24 @@ int TFbCustomTransaction::AddDatabase(TFbCustomDatabase* database) {
     const int found = FindDatabase(database);
     if (found >= 0)
         return found;
-    if (!FDatabases.empty() && FDatabases.front()->LibraryName() != database->LibraryName())
-        throw Exception(
-            FbFormat("%s.\r\nTransaction can't work with different client library.", {CmpFullName(this)}));
+    CheckSameLibrary(database, nullptr);
     database->AddTransaction(this);
     FDatabases.push_back(database);
     vTRParams.emplace_back();
     vTPBArray.emplace_back();
     return static_cast<int>(FDatabases.size()) - 1;
+}
+
+void TFbCustomTransaction::CheckSameLibrary(const TFbCustomDatabase* database,
+                                            const TFbCustomDatabase* leaving) const {
+    for (const TFbCustomDatabase* listed : FDatabases) {
+        if (listed == leaving)
+            continue;
+        if (listed->LibraryName() != database->LibraryName())
+            throw Exception(FbFormat("%s.\r\nTransaction can't work with different client library.",
+                                     {CmpFullName(this)}));
+        return;
+    }
 }
 
 void TFbCustomTransaction::RemoveDatabase(int index) {
@@ -151,11 +164,13 @@ void TFbCustomTransaction::RemoveDatabase(int index) {
 void TFbCustomTransaction::SetDefaultDatabase(TFbCustomDatabase* database) {
     CheckNotInTransaction();
     if (database != FDefaultDatabase) {
-        if (database)
-            database->AddTransaction(this);
+        // Refused before anything changes: a link made on one side only would leave the database
+        // holding this transaction after it is gone, or lose the old default.
+        if (database && FindDatabase(database) < 0)
+            CheckSameLibrary(database, FDefaultDatabase);
         if (FDefaultDatabase)
             RemoveDatabase(FindDatabase(FDefaultDatabase));
-        AddDatabase(database);
+        AddDatabase(database); // registers this transaction in the database as well
     }
     FDefaultDatabase = database;
 }
@@ -177,7 +192,7 @@ int TFbCustomTransaction::TransactionID() {
     if (FTransactionID == 0) {
         const char items[] = {isc_info_tra_id};
         std::string answer(32, '\0');
-        IIBClientLibrary& library = MainDatabase()->ClientLibrary();
+        IIBClientLibrary& library = MainDatabaseLibrary();
         Call(library.isc_transaction_info(StatusVector(), &FHandle, sizeof items, items,
                                           static_cast<short>(answer.size()), answer.data()),
              true);
@@ -211,9 +226,10 @@ void TFbCustomTransaction::StartTransaction() {
     CheckNotInTransaction();
     if (FDatabases.empty())
         FbError(feNoDatabasesInTransaction, {CmpFullName(this)});
+    // As for the DPB: a refused block stays marked for building.
     if (FTRParamsChanged) {
-        FTRParamsChanged = false;
         FTPB = GenerateTPB(FTRParams.RawLines());
+        FTRParamsChanged = false;
     }
     std::vector<TTransactionExistenceBlock> block;
     block.reserve(FDatabases.size());
@@ -235,7 +251,7 @@ void TFbCustomTransaction::StartTransaction() {
     });
     if (!Active()) {
         vBeforeStartTransaction.CallLastToFirst(this);
-        IIBClientLibrary& library = MainDatabase()->ClientLibrary();
+        IIBClientLibrary& library = MainDatabaseLibrary();
         const TFbStatus status = library.isc_start_multiple(StatusVector(), &FHandle,
                                                             static_cast<short>(block.size()), block.data());
         if (Call(status, false) > 0) {
@@ -268,9 +284,55 @@ void TFbCustomTransaction::Report(TTransactionAction action, bool force) {
     vAfterEndTransaction.CallFirstToLast(this, action, force);
 }
 
+TFbStatus TFbCustomTransaction::EndOnServer(IIBClientLibrary& library, TTransactionAction action,
+                                            bool force) {
+    const TFbStatus status = action == TACommit
+                                 ? Call(library.isc_commit_transaction(StatusVector(), &FHandle), false)
+                                 : Call(library.isc_rollback_transaction(StatusVector(), &FHandle), false);
+    if (force && status > 0)
+        Call(library.isc_rollback_transaction(StatusVector(), &FHandle), false);
+    return status;
+}
+
+void TFbCustomTransaction::EndDespiteHandlers(TTransactionAction action) noexcept {
+    if (!Active())
+        return;
+    action = ImplicitEndAction(action);
+    FState = action == TACommit ? tsDoCommit : tsDoRollback;
+    // The statements still hear of it, each on its own: their cursors go with the transaction.
+    const auto tell = [this](std::function<void()> TFbBase::*notice) {
+        LinksLastToFirst([notice](TFbBase& link) {
+            if (!(link.*notice))
+                return;
+            try {
+                (link.*notice)();
+            } catch (...) {
+            }
+        });
+    };
+    tell(&TFbBase::OnTransactionEnding);
+    TFbCustomDatabase* main = MainDatabase();
+    if (!FHandleIsShared && main) {
+        try {
+            EndOnServer(main->ClientLibrary(), action, true);
+        } catch (...) {
+        }
+    }
+    FHandle = 0;
+    FHandleIsShared = false;
+    tell(&TFbBase::OnTransactionEnded);
+    FState = tsClosed;
+    FTransactionID = 0;
+}
+
 void TFbCustomTransaction::EndTransaction(TTransactionAction action, bool force) {
     CheckInTransaction();
+    // Without a database there is no client to call: refused before anything is announced, except
+    // for a forced full end, which closes without a call.
     TFbCustomDatabase* main = MainDatabase();
+    const bool retaining = action == TARollbackRetaining || action == TACommitRetaining;
+    if (!main && (retaining || (!force && !FHandleIsShared)))
+        FbError(feNoDatabasesInTransaction, {CmpFullName(this)});
     switch (action) {
     case TARollbackRetaining:
     case TACommitRetaining: {
@@ -290,23 +352,17 @@ void TFbCustomTransaction::EndTransaction(TTransactionAction action, bool force)
             FbError(feCantEndSharedTransaction);
         FState = action == TACommit ? tsDoCommit : tsDoRollback;
         Announce(action, force);
-        TFbStatus status = 0;
-        if (FHandleIsShared) {
-            // Not ours: forget it, the owner ends it.
+        if (FHandleIsShared || !main) {
+            // Not ours: forget it, the owner ends it. Without a database (forced): forget it too.
             FHandle = 0;
             FHandleIsShared = false;
         } else {
             IIBClientLibrary& library = main->ClientLibrary();
-            status = action == TACommit
-                         ? Call(library.isc_commit_transaction(StatusVector(), &FHandle), false)
-                         : Call(library.isc_rollback_transaction(StatusVector(), &FHandle), false);
-            if (force && status > 0)
-                Call(library.isc_rollback_transaction(StatusVector(), &FHandle), false);
-            if (force) {
+            const TFbStatus status = EndOnServer(library, action, force);
+            if (force)
                 FHandle = 0;
-            } else if (status > 0) {
+            else if (status > 0)
                 IBError(library, this);
-            }
         }
         Report(action, force);
         break;

@@ -67,7 +67,8 @@ public:
     int Timeout() const noexcept { return FTimeout; }
     void SetTimeout(int milliseconds);
     TTransactionState State() const noexcept { return FState; }
-    // The server's transaction number (cached; read with isc_transaction_info; 0 when not active).
+    // The server's transaction number (cached; read with isc_transaction_info; 0 when not active;
+    // client error 18 when active without a database).
     int TransactionID();
 
     // Checks a client call's status as the database's Call does, with this transaction as raiser.
@@ -94,6 +95,18 @@ private:
     friend class TFbBase;
     friend class TFbCustomDatabase;
 
+    // The main database's client library; client error 18 without a database.
+    IIBClientLibrary& MainDatabaseLibrary() const;
+    // The refusal of AddDatabase: `database` must use the client library of the first listed
+    // database, `leaving` (about to be removed) not counted.
+    void CheckSameLibrary(const TFbCustomDatabase* database, const TFbCustomDatabase* leaving) const;
+    // The commit or rollback call of a full end, without raising; when forced, a failed call is
+    // followed by a rollback. Returns the status of the first call.
+    TFbStatus EndOnServer(IIBClientLibrary& library, TTransactionAction action, bool force);
+    // For a forced close of the database after a handler refused to let the transaction end: the
+    // forced end (retaining forms taken in full) without the handlers and listeners, the links each
+    // told with their failures ignored. Closed afterwards whatever the server said.
+    void EndDespiteHandlers(TTransactionAction action) noexcept;
     void Announce(TTransactionAction action, bool force);
     void Report(TTransactionAction action, bool force);
     template <class TFn> void LinksFirstToLast(TFn fn);

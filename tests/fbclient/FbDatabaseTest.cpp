@@ -198,6 +198,36 @@ TEST(Attach, UnknownParameterLeavesDetachedWithTrimmedLines) {
     EXPECT_TRUE(db.Connected());
 }
 
+// A refused block is never sent: every try builds it again and fails the same way. Through the
+// embedded engine, where an attach with an empty block would succeed.
+TEST(Attach, RefusedParametersRefuseEveryTry) {
+    const struct {
+        const char* Name;
+        std::vector<std::string> Lines;
+        const char* Message;
+    } cases[] = {
+        {"Unknown", {"user_name=SYSKWR", "bogus=1"}, "DPB Constant (bogus) is unknown."},
+        {"Unsupported", {"page_size=4096"}, "DPB Constant (isc_dpb_page_size) is unsupported."},
+        {"NotAnInteger", {"num_buffers=many"}, "'many' is not a valid integer value"},
+    };
+    TTestDatabase file;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFbDatabase db;
+        db.SetDBName(file.Path);
+        db.SetDBParams(c.Lines);
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            try {
+                db.Open();
+                ADD_FAILURE() << "attempt " << attempt << " attached";
+            } catch (const Exception& e) {
+                EXPECT_EQ(e.Message(), c.Message) << "attempt " << attempt;
+            }
+            EXPECT_FALSE(db.Connected());
+        }
+    }
+}
+
 TEST(Attach, NamesAndLinesCannotChangeWhileAttached) {
     TTestDatabase file;
     TFbDatabase db;
@@ -343,10 +373,25 @@ TEST(Events, ConnectedListenersStopWhenDetached) {
     EXPECT_EQ(std::count(log.begin(), log.end(), "L.Connected"), 0);
 }
 
+// One event under two names: a handler set as AfterConnect runs as OnConnect does, once per attach,
+// with the attachment made; cleared under one name it is gone under the other.
 TEST(Events, AfterConnectIsOnConnect) {
+    TTestDatabase file;
     TFbDatabase db;
-    db.AfterConnect() = [](TObject*) {};
-    EXPECT_TRUE(static_cast<bool>(db.OnConnect));
+    SetUpDatabase(db, file.TcpName());
+    int calls = 0;
+    db.AfterConnect() = [&](TObject* sender) {
+        EXPECT_EQ(sender, &db);
+        EXPECT_TRUE(db.Connected());
+        ++calls;
+    };
+    db.Open();
+    EXPECT_EQ(calls, 1);
+    db.Close();
+    db.OnConnect = nullptr;
+    EXPECT_FALSE(db.AfterConnect());
+    db.Open();
+    EXPECT_EQ(calls, 1);
 }
 
 TEST(Events, BeforeDisconnectFailureIsReplacedAndStillDetaches) {
@@ -379,15 +424,133 @@ TEST(Events, BeforeDisconnectFailureIsReplacedAndStillDetaches) {
     EXPECT_FALSE(db->Connected());
 }
 
+// A handler that fails while a close runs, with a transaction active and two statement links bound:
+// a forced close ends the transaction and detaches whatever it throws; an unforced one either
+// detaches completely or stays attached with the transaction alive, as the server sees it.
+enum TFailingHandler : std::uint8_t {
+    fhBeforeDisconnect,
+    fhBeforeEnd,
+    fhLinkTransactionEnding,
+    fhLinkDisconnecting
+};
+
+struct TCloseFailureCase {
+    const char* Name;
+    TFailingHandler Handler;
+    bool Force;
+    const char* Message; // what the close raises; empty: nothing
+    bool StaysAttached;
+};
+
+std::ostream& operator<<(std::ostream& out, const TCloseFailureCase& c) {
+    return out << c.Name;
+}
+
+class CloseFailure : public ::testing::TestWithParam<TCloseFailureCase> {};
+
+TEST_P(CloseFailure, DetachesCompletelyOrStaysAttached) {
+    const TCloseFailureCase& c = GetParam();
+    TTestDatabase file;
+    file.Execute({"create table t (a integer)"});
+    std::vector<std::string> log;
+    TRecordingLink link(log, "L"), second(log, "L2");
+    TFbDatabase db;
+    db.SetName("Db");
+    SetUpDatabase(db, file.TcpName());
+    TFbTransaction tr;
+    tr.SetTimeoutAction(TACommit);
+    db.SetDefaultTransaction(&tr);
+    link.Link.SetDatabase(&db);
+    link.Link.SetTransaction(&tr);
+    second.Link.SetDatabase(&db);
+    db.Open();
+    tr.StartTransaction();
+    ExecSql(db, tr, "insert into t values (1)");
+    const long long attachment = db.AttachmentID();
+    int afterDisconnect = 0;
+    db.AfterDisconnect = [&](TObject*) { ++afterDisconnect; };
+    const auto boom = [](auto&&...) { throw Exception("boom"); };
+    switch (c.Handler) {
+    case fhBeforeDisconnect:
+        db.BeforeDisconnect = boom;
+        break;
+    case fhBeforeEnd:
+        tr.BeforeEnd = boom;
+        break;
+    case fhLinkTransactionEnding:
+        link.Link.OnTransactionEnding = boom;
+        break;
+    case fhLinkDisconnecting:
+        link.Link.OnDatabaseDisconnecting = boom;
+        break;
+    }
+    std::string raised;
+    try {
+        c.Force ? db.ForceClose() : db.Close();
+    } catch (const Exception& e) {
+        raised = e.Message();
+    }
+    EXPECT_EQ(raised, c.Message);
+    const std::string serverTransactions =
+        "select count(*) from mon$transactions where mon$attachment_id = " + std::to_string(attachment);
+    if (c.StaysAttached) {
+        EXPECT_TRUE(db.Connected());
+        EXPECT_TRUE(tr.Active());
+        EXPECT_EQ(OtherAttachments(file), 1);
+        EXPECT_EQ(file.Query(serverTransactions), "1") << "the transaction lives on";
+        EXPECT_EQ(file.Query("select count(*) from t"), "0");
+        EXPECT_EQ(afterDisconnect, 0);
+        // Once the handler lets go, the close completes.
+        tr.BeforeEnd = nullptr;
+        link.Link.OnTransactionEnding = nullptr;
+        db.Close();
+    }
+    EXPECT_FALSE(db.Connected());
+    EXPECT_FALSE(tr.Active());
+    EXPECT_EQ(tr.State(), tsClosed);
+    EXPECT_EQ(OtherAttachments(file), 0) << "the server let go of the attachment";
+    EXPECT_EQ(file.Query("select count(*) from t"), "1") << "ended with its TimeoutAction";
+    EXPECT_EQ(afterDisconnect, 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "L.Disconnected"), 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "L2.Disconnecting"), 1) << "every statement is told";
+    EXPECT_EQ(std::count(log.begin(), log.end(), "L.Lost"), c.Handler == fhLinkDisconnecting ? 1 : 0)
+        << "a statement that failed to let go forgets its handle";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Close, CloseFailure,
+    ::testing::Values(
+        TCloseFailureCase{"BeforeDisconnect", fhBeforeDisconnect, false, "Error of Db.BeforeDisconnect. boom",
+                          false},
+        TCloseFailureCase{"BeforeDisconnectForced", fhBeforeDisconnect, true,
+                          "Error of Db.BeforeDisconnect. boom", false},
+        TCloseFailureCase{"BeforeEnd", fhBeforeEnd, false, "boom", true},
+        TCloseFailureCase{"BeforeEndForced", fhBeforeEnd, true, "", false},
+        TCloseFailureCase{"LinkTransactionEnding", fhLinkTransactionEnding, false, "boom", true},
+        TCloseFailureCase{"LinkTransactionEndingForced", fhLinkTransactionEnding, true, "", false},
+        TCloseFailureCase{"LinkDisconnecting", fhLinkDisconnecting, false, "boom", false},
+        TCloseFailureCase{"LinkDisconnectingForced", fhLinkDisconnecting, true, "", false}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// With a transaction active: it is ended with the attachment, and deleting it afterwards is safe.
 TEST(Events, DestroyingWithAFailingBeforeDisconnectStillDetaches) {
     TTestDatabase file;
+    file.Execute({"create table t (a integer)"});
+    auto* tr = new TFbTransaction;
+    tr->SetTimeoutAction(TACommit);
     auto* db = new TFbDatabase;
     db->SetName("Db");
     SetUpDatabase(*db, file.TcpName());
+    db->SetDefaultTransaction(tr);
     db->Open();
+    tr->StartTransaction();
+    ExecSql(*db, *tr, "insert into t values (1)");
     db->BeforeDisconnect = [](TObject*) { throw Exception("gone"); };
     delete db; // the replaced text is swallowed: destruction never throws
     EXPECT_EQ(OtherAttachments(file), 0);
+    EXPECT_FALSE(tr->Active());
+    EXPECT_EQ(file.Query("select count(*) from t"), "1");
+    delete tr;
 }
 
 TEST(Events, FailedEndOfATransactionPropagatesUnlessForced) {
@@ -500,8 +663,8 @@ TEST_P(DisconnectEnds, ActiveTransactionEndedWithItsTimeoutAction) {
     EXPECT_EQ(log, std::vector<std::string>{std::to_string(c.FullAction) + " forced"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Disconnect, DisconnectEnds,
-                         ::testing::ValuesIn(kTimeoutActionCases), TimeoutActionCaseName);
+INSTANTIATE_TEST_SUITE_P(Disconnect, DisconnectEnds, ::testing::ValuesIn(kTimeoutActionCases),
+                         TimeoutActionCaseName);
 
 // ---- destruction
 
@@ -611,9 +774,16 @@ TEST(Database, ClosedDatabaseRefusesInformation) {
     EXPECT_EQ(e.Message(), "Db: Cannot perform operation -- DB is not open.");
     EXPECT_EQ(e.SQLCode(), 12);
     EXPECT_EQ(Raised([&] { db.ForceClose(); }).SQLCode(), 12);
-    db.Close(); // nothing on a detached database
+    // Close of a detached database, and any close of a detached TFbDatabase: nothing, no handler.
+    int handlers = 0;
+    const auto count = [&](TObject*) { ++handlers; };
+    db.BeforeDisconnect = db.AfterDisconnect = count;
+    EXPECT_NO_THROW(db.Close());
     TFbDatabase fb;
-    fb.ForceClose(); // a TFbDatabase detaches only what is attached
+    fb.BeforeDisconnect = fb.AfterDisconnect = count;
+    EXPECT_NO_THROW(fb.ForceClose());
+    EXPECT_NO_THROW(fb.Close());
+    EXPECT_EQ(handlers, 0);
 }
 
 } // namespace

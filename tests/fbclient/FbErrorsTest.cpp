@@ -57,7 +57,7 @@ TEST(ClientErrorTable, GivenTextsAreExact) {
         {feXSQLDAIndexOutOfRange, 23, "XSQLDA index out of range."},
         {feDatasetOpen, 28, "Can't %s because %s dataset open."},
         {feDatasetClosed, 29, "Can't %s because %s dataset closed."},
-        {feUnknownSQLDataType, 30, "Unknown SQL Data type (%d)"},
+        {feUnknownSQLDataType, 30, "Unknown SQL Data type (%d)."},
         {feInvalidDataConversion, 33, "Invalid data conversion."},
         {feEmptyQuery, 37, "Can't %s , because  query is empty"},
         {feFieldNotFound, 41, "Field \"%s\" not found."},
@@ -84,7 +84,7 @@ TEST(ClientErrorTable, GivenTextsAreExact) {
 TEST(FbFormat, FrameworkPlaceholders) {
     EXPECT_EQ(FbFormat("Can't %s because %s dataset open.", {"change sql text", "F.Q"}),
               "Can't change sql text because F.Q dataset open.");
-    EXPECT_EQ(FbFormat("Unknown SQL Data type (%d)", {581}), "Unknown SQL Data type (581)");
+    EXPECT_EQ(FbFormat("Unknown SQL Data type (%d).", {581}), "Unknown SQL Data type (581).");
     EXPECT_EQ(FbFormat("[$%.8x]", {255}), "[$000000ff]");
     EXPECT_EQ(FbFormat("[$%.8x]", {-1}), "[$ffffffff]");
     EXPECT_EQ(FbFormat("%x", {4096}), "1000");

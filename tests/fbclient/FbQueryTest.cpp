@@ -4,8 +4,12 @@
 #include "core/FormatSettings.h"
 #include "fbclient/FbQuery.h"
 
+#include <gmock/gmock.h>
+
+#include <chrono>
 #include <clocale>
 #include <filesystem>
+#include <memory>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -411,3 +415,113 @@ TEST(StoredProc, TextFromTheProcedureParameters) {
     again.SetStoredProcName("  ");
     EXPECT_EQ(again.SQLText(), "");
 }
+
+// ---- the server killed under an open statement and an active transaction
+
+// How the database is let go after the server died: closed (the connection test finds the loss and
+// closes as lost), closed by force (the path of the exception handler), or destroyed. The client
+// library's shutdown at process end crashes on statements of a dead attachment that it still holds,
+// so a case that leaves them there also fails as a crash when its process ends.
+enum TLetGo : std::uint8_t { lgClose, lgForceClose, lgDestroy };
+
+struct TKilledServerCase {
+    const char* Name;
+    TLetGo LetGo;
+    int DisconnectHandlers; // BeforeDisconnect and AfterDisconnect calls
+};
+
+std::ostream& operator<<(std::ostream& out, const TKilledServerCase& c) {
+    return out << c.Name;
+}
+
+class KilledServer : public ::testing::TestWithParam<TKilledServerCase> {};
+
+TEST_P(KilledServer, NoCrashNoHangAndNothingStale) {
+    const TKilledServerCase& c = GetParam();
+    TTempDir dir;
+    TFbTestServer server(dir / "instance");
+    server.Start();
+    TTestDatabase file(3, server);
+    auto db = std::make_unique<TFbDatabase>();
+    SetUpDatabase(*db, file.TcpName());
+    db->SetSQLDialect(3);
+    TFbTransaction tr;
+    db->SetDefaultTransaction(&tr);
+    int handlers = 0;
+    db->BeforeDisconnect = db->AfterDisconnect = [&](TObject*) { ++handlers; };
+    db->Open();
+    tr.StartTransaction();
+    // More rows than one network batch holds, so that fetching has to ask the server again.
+    TFbQuery q;
+    q.SetName("Q");
+    q.SetDatabase(db.get());
+    q.SetSQLText("select a.rdb$relation_id from rdb$relations a, rdb$relations b, rdb$relations c");
+    q.ExecQuery();
+    ASSERT_TRUE(q.Open());
+    TFbQuery prepared;
+    prepared.SetDatabase(db.get());
+    prepared.SetSQLText("select count(*) from rdb$database");
+    prepared.Prepare();
+
+    server.Kill();
+    const auto started = std::chrono::steady_clock::now();
+    int fetched = 0;
+    try {
+        while (!q.Eof() && fetched < 1000000) {
+            q.Next();
+            ++fetched;
+        }
+        ADD_FAILURE() << "the cursor read " << fetched << " rows from a dead server";
+    } catch (const EFbLibraryError& e) {
+        // The connection is lost: a read error (isc_net_read_err) as a rule, a write error or the
+        // general network error when the client learns of it another way.
+        EXPECT_THAT(e.IBErrorCode(), ::testing::AnyOf(335544726, 335544727, 335544721)) << e.Message();
+        EXPECT_EQ(e.RaiserName(), "Q");
+    }
+    EXPECT_FALSE(q.Open()) << "a failed fetch closes the cursor";
+    EXPECT_TRUE(tr.Active()) << "nothing ends the transaction before the database lets go";
+
+    switch (c.LetGo) {
+    case lgClose:
+        EXPECT_NO_THROW(db->Close());
+        break;
+    case lgForceClose:
+        EXPECT_NO_THROW(db->ForceClose());
+        break;
+    case lgDestroy:
+        EXPECT_NO_THROW(db.reset());
+        break;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10)) << "no hang";
+    EXPECT_EQ(handlers, c.DisconnectHandlers);
+    EXPECT_FALSE(tr.Active());
+    EXPECT_EQ(tr.State(), tsClosed);
+    for (TFbQuery* statement : {&q, &prepared}) {
+        EXPECT_EQ(statement->Handle(), 0u) << "no dead server handle kept";
+        EXPECT_FALSE(statement->Prepared());
+        EXPECT_FALSE(statement->Open());
+    }
+    if (!db) {
+        EXPECT_EQ(q.Database(), nullptr);
+        EXPECT_EQ(tr.DatabaseCount(), 0);
+        EXPECT_EQ(Raised([&] { q.ExecQuery(); }).Message(), "Database not assigned for Q.");
+        return;
+    }
+    // The server back, the same components work again.
+    EXPECT_FALSE(db->Connected());
+    server.Start();
+    db->Open();
+    tr.StartTransaction();
+    q.ExecQuery();
+    EXPECT_TRUE(q.Open());
+    prepared.ExecQuery();
+    EXPECT_EQ(prepared.Fields(0).AsInteger(), 1);
+    tr.Commit();
+    db->Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(LostConnection, KilledServer,
+                         ::testing::Values(TKilledServerCase{"Close", lgClose, 0},
+                                           TKilledServerCase{"ForceClose", lgForceClose, 2},
+                                           TKilledServerCase{"Destroy", lgDestroy, 2}),
+                         [](const auto& info) { return std::string(info.param.Name); });

@@ -2,6 +2,9 @@
 
 #include "FbTestHelpers.h"
 
+#include <functional>
+#include <memory>
+
 namespace {
 
 // A database with table T (one integer column) attached in the TCP form, and its default
@@ -183,6 +186,22 @@ TEST(TransactionStart, UnknownOrUnsupportedParameterDoesNotStart) {
     a.Tr.SetTRParams({"bogus"});
     EXPECT_EQ(Raised([&] { a.Tr.StartTransaction(); }).SQLCode(), feTPBConstantUnknown);
     EXPECT_FALSE(a.Tr.Active());
+}
+
+// A refused block is never sent: a second start builds it again and fails the same way, where an
+// empty block would have started a transaction with the server's defaults.
+TEST(TransactionStart, RefusedParametersRefuseEveryTry) {
+    TAttached a;
+    a.Tr.SetTPBMode(tpbDefault);
+    for (const auto& [lines, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"nowait", "bogus"}, "TPB Constant (bogus) is unknown."},
+             {{"autocommit"}, "TPB Constant (isc_tpb_autocommit) is unsupported."}}) {
+        a.Tr.SetTRParams(lines);
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            EXPECT_EQ(Raised([&] { a.Tr.StartTransaction(); }).Message(), message) << "attempt " << attempt;
+            EXPECT_FALSE(a.Tr.Active());
+        }
+    }
 }
 
 TEST(TransactionStart, ServerRefusalLeavesTheHandleNull) {
@@ -438,6 +457,101 @@ TEST(TransactionDatabases, ChangingTheDefaultDatabaseMovesTheTransaction) {
     EXPECT_GE(second.FindTransaction(&tr), 0);
 }
 
+// A refused link to a database of another client library leaves no trace on either side. The
+// transaction goes before the refused database, so a pointer left in the database would be read
+// after it was freed.
+struct TRefusedLinkCase {
+    const char* Name;
+    std::function<void(TFbTransaction& tr, TFbDatabase& other)> Link;
+};
+
+TEST(TransactionDatabases, RefusedLinkToAnotherClientLibraryLeavesNoTrace) {
+    const TRefusedLinkCase cases[] = {
+        {"SetDefaultDatabase", [](TFbTransaction& tr, TFbDatabase& other) { tr.SetDefaultDatabase(&other); }},
+        {"AddDatabase", [](TFbTransaction& tr, TFbDatabase& other) { tr.AddDatabase(&other); }},
+        {"SetDefaultTransaction",
+         [](TFbTransaction& tr, TFbDatabase& other) { other.SetDefaultTransaction(&tr); }},
+        {"SetDefaultUpdateTransaction",
+         [](TFbTransaction& tr, TFbDatabase& other) { other.SetDefaultUpdateTransaction(&tr); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFbDatabase first, second;
+        auto other = std::make_unique<TFbDatabase>();
+        other->SetLibraryName("libother.so");
+        auto tr = std::make_unique<TFbTransaction>();
+        tr->SetName("Tr");
+        tr->SetDefaultDatabase(&first);
+        tr->AddDatabase(&second); // still listed when the default one is taken out
+        EXPECT_EQ(PlainMessage([&] { c.Link(*tr, *other); }),
+                  "Tr.\r\nTransaction can't work with different client library.");
+        EXPECT_EQ(other->FindTransaction(tr.get()), -1);
+        EXPECT_EQ(other->DefaultTransaction(), nullptr);
+        EXPECT_EQ(other->DefaultUpdateTransaction(), nullptr);
+        EXPECT_EQ(tr->FindDatabase(other.get()), -1);
+        EXPECT_EQ(tr->DefaultDatabase(), &first) << "the old default stays";
+        EXPECT_EQ(tr->DatabaseCount(), 2);
+        EXPECT_GE(first.FindTransaction(tr.get()), 0);
+        tr.reset();
+        other.reset();
+    }
+}
+
+// A transaction that lost its databases refuses what needs the client, instead of reaching for a
+// database that is not there, and stays usable; a forced end still closes it.
+TEST(TransactionDatabases, WithoutADatabaseEndsAreRefusedUnlessForced) {
+    TAttached a;
+    a.Tr.StartTransaction();
+    ExecSql(a.Db, a.Tr, "insert into t values (1)");
+    a.Tr.RemoveDatabase(0);
+    ASSERT_EQ(a.Tr.MainDatabase(), nullptr);
+    const struct {
+        const char* Name;
+        std::function<void()> Call;
+    } calls[] = {
+        {"TransactionID", [&] { a.Tr.TransactionID(); }},
+        {"Commit", [&] { a.Tr.Commit(); }},
+        {"Rollback", [&] { a.Tr.Rollback(); }},
+        {"CommitRetaining", [&] { a.Tr.CommitRetaining(); }},
+        {"RollbackRetaining", [&] { a.Tr.RollbackRetaining(); }},
+    };
+    for (const auto& c : calls) {
+        const auto e = Raised(c.Call);
+        EXPECT_EQ(e.Message(), "Tr :No databases are listed in transaction component.") << c.Name;
+        EXPECT_TRUE(a.Tr.Active()) << c.Name;
+    }
+    a.Tr.AddDatabase(&a.Db);
+    a.Tr.Commit();
+    EXPECT_EQ(a.Rows(), "1");
+
+    // Forced: closed without a client call (there is no client left to call).
+    TFbTransaction alone;
+    alone.AddDatabase(&a.Db);
+    alone.StartTransaction();
+    alone.RemoveDatabase(0);
+    alone.EndTransaction(TACommit, true);
+    EXPECT_FALSE(alone.Active());
+    EXPECT_EQ(alone.State(), tsClosed);
+}
+
+// A shared handle of a transaction without databases: its full ends forget it, the retaining ones and
+// the transaction number need the client and are refused.
+TEST(TransactionDatabases, SharedHandleWithoutADatabase) {
+    TAttached a;
+    a.Tr.StartTransaction();
+    TFbTransaction shared;
+    shared.SetName("Shared");
+    shared.SetHandle(a.Tr.Handle());
+    for (auto call : {&TFbCustomTransaction::CommitRetaining, &TFbCustomTransaction::RollbackRetaining})
+        EXPECT_EQ(Raised([&] { (shared.*call)(); }).SQLCode(), feNoDatabasesInTransaction);
+    EXPECT_EQ(Raised([&] { shared.TransactionID(); }).SQLCode(), feNoDatabasesInTransaction);
+    EXPECT_TRUE(shared.Active());
+    shared.Rollback();
+    EXPECT_FALSE(shared.Active());
+    EXPECT_TRUE(a.Tr.Active()) << "the owner's transaction is untouched";
+    a.Tr.Commit();
+}
+
 TEST(TransactionDatabases, DestroyedTransactionLeavesItsDatabases) {
     TFbDatabase db;
     auto* tr = new TFbTransaction;
@@ -476,8 +590,8 @@ TEST_P(DestroyEnds, ActiveTransactionEndsWithItsTimeoutActionWhenDestroyed) {
     EXPECT_EQ(a.Db.TransactionCount(), 2) << "the internal and the default transaction";
 }
 
-INSTANTIATE_TEST_SUITE_P(Destroy, DestroyEnds,
-                         ::testing::ValuesIn(kTimeoutActionCases), TimeoutActionCaseName);
+INSTANTIATE_TEST_SUITE_P(Destroy, DestroyEnds, ::testing::ValuesIn(kTimeoutActionCases),
+                         TimeoutActionCaseName);
 
 TEST(TransactionIdle, TimeoutIsStoredAndChecked) {
     TFbTransaction tr;
