@@ -71,6 +71,15 @@ std::string MessageOf(const std::exception& e) {
     return e.what();
 }
 
+} // namespace
+
+bool IsConnectionLostCode(std::int32_t code) noexcept {
+    // isc_net_read_err, isc_net_write_err, isc_lost_db_connection
+    return code == kConnectionLostCode || code == 335544726 || code == 335544727 || code == 335544741;
+}
+
+namespace {
+
 // The end of the program on a lost connection: the user reads the window, then nothing else may
 // run, not even the shutdown code, since every step of it would talk to a server that is gone.
 [[noreturn]] void EndOnLostConnection(const EFbError& error, const std::string& databaseName,
@@ -184,7 +193,7 @@ void HandleException(TFbCustomDatabase* database, const std::string& objectName,
 
     if (clientError) {
         gLastDbErrorPolMessage = IbErrorToStr(*clientError, database);
-        if (clientError->IBErrorCode() == kConnectionLostCode)
+        if (IsConnectionLostCode(clientError->IBErrorCode()))
             EndOnLostConnection(*clientError, databaseName, objectName, database, sql);
         if (!noWindow)
             ShowIbErrorWnd(*clientError, databaseName, objectName, database, sql, params);

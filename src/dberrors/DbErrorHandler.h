@@ -71,6 +71,10 @@ private:
 
 // The status code of a broken connection to the server: the handler ends the program on it.
 inline constexpr std::int32_t kConnectionLostCode = 335544721;
+// Whether a status code means the connection to the server is gone. Besides kConnectionLostCode,
+// Firebird 3 reports a server that died under a live attachment as a failed read or write on the
+// connection, or as the connection lost to the database; those end the program the same way.
+bool IsConnectionLostCode(std::int32_t code) noexcept;
 
 // The process's last-error record, written by HandleException: the last exception's message; the
 // last client error's status code (0 when the last exception was none); the Polish message of the

@@ -1,6 +1,7 @@
 #include "dberrors/ErrorTranslation.h"
 
 #include "core/Encoding.h"
+#include "dberrors/DbErrorHandler.h"
 #include "dberrors/ExceptionLookup.h"
 #include "dberrors/MessageTables.h"
 #include "dberrors/MessageText.h"
@@ -216,7 +217,8 @@ std::string Between(std::string_view message, TTextView startMarker, TTextView e
 
 std::string IbErrorToStr(const EFbError& error, TFbCustomDatabase* database) {
     const std::int32_t code = error.IBErrorCode();
-    const TIbStatusRow row = IbStatusRow(code);
+    // A connection broken under a live attachment reads as the lost connection it is.
+    const TIbStatusRow row = IbStatusRow(IsConnectionLostCode(code) ? kConnectionLostCode : code);
     switch (row.Kind) {
     case TIbStatusKind::skNoRow:
         return kUnknownError;

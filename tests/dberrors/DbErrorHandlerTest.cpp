@@ -264,7 +264,7 @@ public:
 };
 
 // Runs the handler on a lost connection with two global databases set; writes what happens after.
-void LoseTheConnection(const char* options, TFbXSQLDA* params) {
+void LoseTheConnection(const char* options, TFbXSQLDA* params, std::int32_t code = kConnectionLostCode) {
     TStepDatabase global1, global2;
     global1.SetName("G1");
     global2.SetName("G2");
@@ -276,8 +276,7 @@ void LoseTheConnection(const char* options, TFbXSQLDA* params) {
     std::shared_ptr<const EFbError> lastIbError;
     std::string lastText;
     try {
-        HandleException(&db, "TkwSQL",
-                        std::make_exception_ptr(MakeError(kConnectionLostCode, "a\r\nb", -902)), "select 1",
+        HandleException(&db, "TkwSQL", std::make_exception_ptr(MakeError(code, "a\r\nb", -902)), "select 1",
                         options, lastError, lastIbError, lastText, params);
     } catch (...) {
         std::fprintf(stderr, "raised\n");
@@ -299,6 +298,25 @@ TEST(DbErrorHandlerDeathTest, ConnectionLostEndsTheProcessWithCodeZeroAfterTheWi
             "monitor=off\n$")
             << "options " << options;
     }
+}
+
+// A server that dies under a live attachment gives Firebird 3's read or write failure on the
+// connection, or the connection lost to the database, never the code of a failed connect.
+TEST(DbErrorHandlerDeathTest, TheCodesOfAConnectionBrokenUnderAnAttachmentEndTheProcessToo) {
+    for (std::int32_t code : {335544726, 335544727, 335544741}) {
+        EXPECT_EXIT(
+            {
+                TStepUi ui;
+                LoseTheConnection("", nullptr, code);
+            },
+            ::testing::ExitedWithCode(0),
+            "^window " + std::to_string(code) +
+                " DB1 TkwSQL params=0\nclose G1 force=1 monitor=off\nclose G2")
+            << "code " << code;
+        EXPECT_EQ(IbErrorToStr(MakeError(code, "a\r\nb", -902), nullptr),
+                  IbErrorToStr(MakeError(kConnectionLostCode, "a\r\nb", -902), nullptr));
+    }
+    EXPECT_FALSE(IsConnectionLostCode(335544722));
 }
 
 // While the window is up (its modal loop lets timers run), the handler already ignores every call.
