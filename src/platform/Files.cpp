@@ -86,7 +86,12 @@ mode_t CurrentUmask() {
 }
 } // namespace
 
-bool WriteFileAtomic(const std::string& path, const std::string& content, std::string* error) {
+namespace {
+// Replaces (or creates) path with content through a sibling temporary and one rename. The new file
+// takes the mode, owner and group of like, or without like those of the file it replaces (owner and
+// group as far as the process may set them), or for a new file 0666 less the umask.
+bool ReplaceFile(const std::string& path, const std::string& content, const struct stat* like,
+                 std::string* error) {
     if (IsWindowsFormPath(path)) {
         errno = ENOENT;
         SetError(error, path);
@@ -105,7 +110,11 @@ bool WriteFileAtomic(const std::string& path, const std::string& content, std::s
         SetError(error, path);
         return false;
     }
-    const mode_t mode = exists ? existing.st_mode & 07777 : 0666 & ~CurrentUmask();
+    const struct stat* attributes = like ? like : exists ? &existing : nullptr;
+    if (attributes && ::fchown(fd, attributes->st_uid, attributes->st_gid) != 0)
+        (void)::fchown(fd, static_cast<uid_t>(-1), attributes->st_gid); // a group we belong to, at least
+    // After the owner: a change of owner clears the set-user-ID bits.
+    const mode_t mode = attributes ? attributes->st_mode & 07777 : 0666 & ~CurrentUmask();
     const bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
     const int savedErrno = errno;
     if (::close(fd) != 0 || !ok) {
@@ -121,10 +130,18 @@ bool WriteFileAtomic(const std::string& path, const std::string& content, std::s
     }
     return true;
 }
+} // namespace
+
+bool WriteFileAtomic(const std::string& path, const std::string& content, std::string* error) {
+    return ReplaceFile(path, content, nullptr, error);
+}
 
 bool CopyFileAtomic(const std::string& src, const std::string& dst) {
+    struct stat source {};
+    if (IsWindowsFormPath(src) || ::stat(src.c_str(), &source) != 0)
+        return false;
     const std::optional<std::string> content = ReadFile(src);
-    return content && WriteFileAtomic(dst, *content);
+    return content && ReplaceFile(dst, *content, &source, nullptr);
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {

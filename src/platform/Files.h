@@ -11,9 +11,10 @@ namespace platform {
 // permission). A missing file gives nullopt with *missing set.
 std::optional<std::string> ReadFile(const std::string& path, std::string* error = nullptr,
                                     bool* missing = nullptr);
-// Replaces (or creates) the file atomically; an existing file keeps its permission bits.
+// Replaces (or creates) the file atomically; an existing file keeps its mode, owner and group (owner
+// and group where the process may set them).
 bool WriteFileAtomic(const std::string& path, const std::string& content, std::string* error = nullptr);
-// Copies src over dst atomically.
+// Copies src over dst atomically; dst gets src's mode, owner and group as WriteFileAtomic keeps them.
 bool CopyFileAtomic(const std::string& src, const std::string& dst);
 // rename(2): replaces an existing dst in one step.
 bool RenameFile(const std::string& from, const std::string& to);

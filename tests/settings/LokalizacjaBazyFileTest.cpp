@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -217,6 +218,41 @@ TEST_F(SettingsTest, BackupRestoreAndDelete) {
     s.DeleteBackup();
     EXPECT_FALSE(std::filesystem::exists(s.BackupFileName()));
     EXPECT_NO_THROW(s.DeleteBackup());
+}
+
+// A restore gives back the same file: the backup carries the settings file's mode, owner and group.
+TEST_F(SettingsTest, BackupAndRestoreKeepModeOwnerAndGroup) {
+    // Root hands the file to another user and group; anyone else keeps its own.
+    const bool root = ::geteuid() == 0;
+    const uid_t owner = root ? 65534 : ::geteuid();
+    const gid_t group = root ? 65534 : ::getegid();
+    const struct {
+        const char* name;
+        mode_t mode;
+    } cases[] = {{"private", 0600}, {"shared with the group", 0664}, {"group may read", 0640}};
+    for (const auto& c : cases) {
+        WriteWholeFile(file, "[MAIN]\nSERWER_NAME=old\n");
+        ASSERT_EQ(::chown(file.c_str(), owner, group), 0);
+        ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
+        auto same = [&](const std::string& path) {
+            struct stat st {};
+            EXPECT_EQ(::stat(path.c_str(), &st), 0) << c.name << " " << path;
+            EXPECT_EQ(st.st_mode & 07777, c.mode) << c.name << " " << path;
+            EXPECT_EQ(st.st_uid, owner) << c.name << " " << path;
+            EXPECT_EQ(st.st_gid, group) << c.name << " " << path;
+        };
+        TLokalizacjaBazyFile s(file);
+        s.Load();
+        s.MakeBackup();
+        same(s.BackupFileName());
+        s.SetSerwerName("new");
+        s.Save();
+        same(file);
+        s.RestoreFromBackup();
+        same(file);
+        s.Load();
+        EXPECT_EQ(s.SerwerName(), "old") << c.name;
+    }
 }
 
 TEST_F(SettingsTest, BackupOfAMissingFileIsNoBackup) {
