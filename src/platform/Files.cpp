@@ -104,6 +104,12 @@ bool ReplaceFile(const std::string& path, const std::string& content, const stru
         SetError(error, path);
         return false;
     }
+    // The rename would replace a file its user may not write, bypassing the file's own protection;
+    // Windows refuses such a write, and so do we.
+    if (exists && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+        SetError(error, path);
+        return false;
+    }
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {

@@ -12,7 +12,8 @@ namespace platform {
 std::optional<std::string> ReadFile(const std::string& path, std::string* error = nullptr,
                                     bool* missing = nullptr);
 // Replaces (or creates) the file atomically; an existing file keeps its mode, owner and group (owner
-// and group where the process may set them).
+// and group where the process may set them). A file the process may not write is refused, as on
+// Windows, even where the directory would let the rename replace it.
 bool WriteFileAtomic(const std::string& path, const std::string& content, std::string* error = nullptr);
 // Copies src over dst atomically; dst gets src's mode, owner and group as WriteFileAtomic keeps them.
 bool CopyFileAtomic(const std::string& src, const std::string& dst);

@@ -220,6 +220,32 @@ TEST_F(SettingsTest, BackupRestoreAndDelete) {
     EXPECT_NO_THROW(s.DeleteBackup());
 }
 
+// A file its user may not write is refused, as on Windows, though the directory would let a rename
+// replace it.
+TEST_F(SettingsTest, AReadOnlyFileIsRefusedAndStaysAsItWas) {
+    CreateVrlKey();
+    const std::string old = "[MAIN]\nREMOTE=1\nSERWER_NAME=old\n";
+    WriteWholeFile(file, old);
+    ::chmod(file.c_str(), 0444);
+    ::chmod(tmp.Path().c_str(), 0777); // the directory is writable, also for the unprivileged child
+    const int rc = RunUnprivileged([&] {
+        TLokalizacjaBazyFile s(file);
+        s.SetSerwerName("new");
+        try {
+            s.Save();
+        } catch (const Exception& e) {
+            return e.Message() == "Unable to write to " + file ? 0 : 2;
+        }
+        return 1;
+    });
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(ReadWholeFile(file), old);
+    struct stat st {};
+    ::stat(file.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    EXPECT_EQ(VrlRegistryValue(), "<none>");
+}
+
 // A restore gives back the same file: the backup carries the settings file's mode, owner and group.
 TEST_F(SettingsTest, BackupAndRestoreKeepModeOwnerAndGroup) {
     // Root hands the file to another user and group; anyone else keeps its own.
