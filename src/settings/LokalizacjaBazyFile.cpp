@@ -51,7 +51,7 @@ TLokalizacjaBazyFile::~TLokalizacjaBazyFile() = default;
 void TLokalizacjaBazyFile::Load() {
     try {
         const std::string exeDir = platform::ExeDir();
-        const platform::TProfileSnapshot ini = FiniFile->Snapshot();
+        const platform::TProfileText ini = FiniFile->Read();
         auto read = [&ini](const char* key, const std::string& def) {
             return ini.ReadString(kSection, key, def);
         };
