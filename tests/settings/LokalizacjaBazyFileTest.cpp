@@ -195,6 +195,28 @@ TEST_F(SettingsTest, UnwritableDirectoryRaisesAndLeavesTheOldFileWhole) {
     EXPECT_EQ(VrlRegistryValue(), "<none>"); // the registry step did not run
 }
 
+// A save is one replacement of the file with all seven keys: a key that cannot be stored writes
+// none of them, and the registry step does not run.
+TEST_F(SettingsTest, AFailedSaveWritesNoKeyAndSkipsTheRegistry) {
+    CreateVrlKey();
+    const std::string old = "[MAIN]\nREMOTE=1\nSERWER_NAME=old\nPROTOCOL_NAME=1\n";
+    WriteWholeFile(file, old);
+    TLokalizacjaBazyFile s(file);
+    s.Load();
+    s.SetRemoteSerwer(false);
+    s.SetSerwerName("new");
+    s.SetProtocolName(npSPX);
+    s.SetDatabaseDir("/dane\nREMOTE=1"); // a line break cannot be stored in a value
+    try {
+        s.Save();
+        ADD_FAILURE() << "saved";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Unable to write to " + file);
+    }
+    EXPECT_EQ(ReadWholeFile(file), old);
+    EXPECT_EQ(VrlRegistryValue(), "<none>");
+}
+
 TEST_F(SettingsTest, BackupRestoreAndDelete) {
     WriteWholeFile(file, "[MAIN]\nSERWER_NAME=first\n");
     TLokalizacjaBazyFile s(file);
