@@ -49,7 +49,13 @@ TLokalizacjaBazyFile::TLokalizacjaBazyFile(const std::string& fileName)
 
 TLokalizacjaBazyFile::~TLokalizacjaBazyFile() = default;
 
+void TLokalizacjaBazyFile::RemoveLeftovers() const {
+    platform::RemoveLeftoverTemporaries(FIniFileName);
+    platform::RemoveLeftoverTemporaries(BackupFileName());
+}
+
 void TLokalizacjaBazyFile::Load() {
+    RemoveLeftovers();
     try {
         const std::string exeDir = platform::ExeDir();
         const platform::TProfileText ini = FiniFile->Read();
@@ -80,6 +86,7 @@ void TLokalizacjaBazyFile::Save() {
     // One read and one replacement with all seven keys: a crash or a failure never leaves a mix of old
     // and new settings, and the registry value follows only a complete save.
     auto fail = [this] { throw Exception("Unable to write to " + FIniFileName); };
+    RemoveLeftovers();
     platform::TProfileText ini;
     try {
         ini = FiniFile->Read();

@@ -49,6 +49,9 @@ public:
     std::string DatabaseFileExt;
 
 private:
+    // Clears what killed writes of the file or of its backup left beside them (Load and Save do it).
+    void RemoveLeftovers() const;
+
     std::string FIniFileName;
     bool FRemoteSerwer = false;
     std::string FDatabaseDir;

@@ -5,8 +5,10 @@
 #include "TestUtil.h"
 #include "VrlKey.h"
 
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -215,6 +217,42 @@ TEST_F(SettingsTest, AFailedSaveWritesNoKeyAndSkipsTheRegistry) {
     }
     EXPECT_EQ(ReadWholeFile(file), old);
     EXPECT_EQ(VrlRegistryValue(), "<none>");
+}
+
+// What an interrupted write left beside the file (baza.set.XXXXXX, six letters or digits) goes at
+// the next load or save; nothing else does, nor the temporary of a write still under way.
+TEST_F(SettingsTest, LoadAndSaveClearLeftoverTemporariesAndOnlyThose) {
+    const std::vector<std::string> leftovers = {"baza.set.AB12cd", "baza.set.000000", "baza.set~.Q1w2E3"};
+    const std::vector<std::string> others = {"baza.set.AB12c", "baza.set.AB12cde", "baza.set.AB-2cd",
+                                             "baza.set.bak",   "inny.set.AB12cd",  "baza.setXAB12cd"};
+    const std::string live = tmp / "baza.set.Live00"; // held by a writer of another process
+    for (const char* step : {"Load", "Save"}) {
+        WriteWholeFile(file, "[MAIN]\nREMOTE=0\n");
+        WriteWholeFile(file + "~", "[MAIN]\nREMOTE=1\n");
+        for (const std::string& name : leftovers)
+            WriteWholeFile(tmp / name, "[MAIN]\nREMOTE=");
+        for (const std::string& name : others)
+            WriteWholeFile(tmp / name, "x");
+        std::filesystem::create_directory(tmp / "baza.set.DIR123");
+        WriteWholeFile(live, "[MAIN]\n");
+        const int holder = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+        TLokalizacjaBazyFile s(file);
+        if (std::string(step) == "Load")
+            s.Load();
+        else
+            s.Save();
+        ::close(holder);
+        for (const std::string& name : leftovers)
+            EXPECT_FALSE(std::filesystem::exists(tmp / name)) << step << " " << name;
+        for (const std::string& name : others)
+            EXPECT_TRUE(std::filesystem::exists(tmp / name)) << step << " " << name;
+        EXPECT_TRUE(std::filesystem::exists(tmp / "baza.set.DIR123")) << step;
+        EXPECT_TRUE(std::filesystem::exists(live)) << step;
+        EXPECT_TRUE(std::filesystem::exists(file + "~")) << step;
+        std::filesystem::remove(live);
+    }
 }
 
 TEST_F(SettingsTest, BackupRestoreAndDelete) {
