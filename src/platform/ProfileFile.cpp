@@ -4,6 +4,7 @@
 #include "core/KwUtils.h"
 #include "platform/Files.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -11,8 +12,6 @@
 namespace platform {
 
 namespace {
-
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -88,17 +87,7 @@ std::string CleanValue(std::string_view raw) {
 
 TProfileText TProfileText::Parse(std::string_view raw) {
     TProfileText p;
-    if (raw.substr(0, kBom.size()) == kBom) {
-        p.FBom = true;
-        raw.remove_prefix(kBom.size());
-    }
-    std::string text;
-    if (IsValidUtf8(raw)) {
-        text.assign(raw);
-    } else {
-        p.FCp1250 = true;
-        text = Cp1250ToUtf8(raw);
-    }
+    const std::string text = TFileEncoding::Decode(raw, p.FEncoding);
     const std::size_t firstLf = text.find('\n');
     if (firstLf != std::string::npos && firstLf > 0 && text[firstLf - 1] == '\r')
         p.FEol = "\r\n";
@@ -139,6 +128,14 @@ bool TProfileText::WriteString(const std::string& section, const std::string& ke
             *error = "a line break, NUL or a name's closing character cannot be stored in a profile file";
         return false;
     }
+    for (const std::string* text : {&section, &key, &value}) {
+        const std::string refusal = FEncoding.Refusal(*text);
+        if (!refusal.empty()) {
+            if (error)
+                *error = refusal;
+            return false;
+        }
+    }
     const TFound f = Find(FLines, section, key);
     const std::string line = key + "=" + value;
     if (f.key >= 0) {
@@ -162,14 +159,36 @@ std::string TProfileText::Render() const {
         if (i + 1 < FLines.size() || FEndsWithEol)
             text += FEol;
     }
-    std::string out = FBom ? std::string(kBom) : std::string();
-    // A Windows-1250 file stays Windows-1250 unless a value cannot be said in it.
-    if (FCp1250) {
-        std::string cp1250 = Utf8ToCp1250(text);
-        if (Cp1250ToUtf8(cp1250) == text)
-            return out + cp1250;
+    // Bytes that pass for UTF-8 would be reread as UTF-8: a Windows-1250 file then gets a comment line
+    // first, which readers of values skip, to stay Windows-1250.
+    if (FEncoding.NeedsMarker(text))
+        text = std::string(TFileEncoding::MarkerComment()) + FEol + text;
+    return FEncoding.Encode(text);
+}
+
+std::vector<std::pair<std::string, std::string>> TProfileText::Keys() const {
+    std::vector<std::pair<std::string, std::string>> keys;
+    std::vector<std::string> sections;
+    bool reading = false; // in the first section of its name
+    std::string current;
+    for (const std::string& line : FLines) {
+        if (auto name = SectionName(line)) {
+            current = std::string(*name);
+            reading = std::none_of(sections.begin(), sections.end(),
+                                   [&](const std::string& s) { return RowneUp(s, current); });
+            if (reading)
+                sections.push_back(current);
+            continue;
+        }
+        const auto key = KeyName(line);
+        if (!reading || !key)
+            continue;
+        const std::string k(*key);
+        if (std::none_of(keys.begin(), keys.end(),
+                         [&](const auto& sk) { return RowneUp(sk.first, current) && RowneUp(sk.second, k); }))
+            keys.emplace_back(current, k);
     }
-    return out + text;
+    return keys;
 }
 
 TProfileText TProfileFile::Read() const {

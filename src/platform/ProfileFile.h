@@ -2,13 +2,15 @@
 // An INI profile file read and written by the Windows rules: section and key names without regard to
 // letter case, the first of duplicate sections or keys wins, values trimmed with one pair of enclosing
 // quotes dropped and at most 2047 characters read, other lines left as they are. A file that is not
-// valid UTF-8 is read as Windows-1250 (carried over from Windows) and keeps that encoding, its line
+// valid UTF-8 is read as Windows-1250 (carried over from Windows); a file keeps its encoding, its line
 // ending style and a byte-order mark when written. Every write replaces the file atomically.
 
 #include "core/Exception.h"
+#include "platform/FileEncoding.h"
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -30,15 +32,17 @@ public:
     std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
     // Sets one value, adding the section and the key as needed; false (and nothing changed) when a name
     // or the value holds what would break its line (a line break, NUL, "]" in the section, "=" or "["
-    // in the key).
+    // in the key) or cannot be written in the file's encoding (see TFileEncoding).
     bool WriteString(const std::string& section, const std::string& key, const std::string& value,
                      std::string* error = nullptr);
     // The file's bytes.
     std::string Render() const;
+    // Every section and key the reader finds, as (section, key) in file order; the first of
+    // duplicates only.
+    std::vector<std::pair<std::string, std::string>> Keys() const;
 
 private:
-    bool FBom = false;
-    bool FCp1250 = false;
+    TFileEncoding FEncoding;
     std::string FEol = "\n";
     std::vector<std::string> FLines; // UTF-8, without their line ends
     bool FEndsWithEol = true;

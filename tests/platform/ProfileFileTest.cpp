@@ -1,5 +1,7 @@
 #include "platform/ProfileFile.h"
 #include "TestUtil.h"
+#include "WriteProperty.h"
+#include "core/Encoding.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -112,9 +114,21 @@ TEST(ProfileFile, Cp1250FileStaysCp1250AndKeepsItsBom) {
     TProfileFile ini(file);
     ASSERT_TRUE(ini.WriteString("MAIN", "B", "źle"));
     EXPECT_EQ(ReadWholeFile(file), "[MAIN]\nA=\xB3\xF3" "d\xBF\nB=\x9F" "le\n");
-    // A value Windows-1250 cannot hold turns the file into UTF-8 rather than losing it.
-    ASSERT_TRUE(ini.WriteString("MAIN", "C", "日本"));
-    EXPECT_EQ(ReadWholeFile(file), "[MAIN]\nA=łódż\nB=źle\nC=日本\n");
+    // A value Windows-1250 cannot hold is refused: the file keeps its encoding and its values.
+    std::string error;
+    EXPECT_FALSE(ini.WriteString("MAIN", "C", "日本", &error));
+    EXPECT_NE(error.find("Windows-1250"), std::string::npos) << error;
+    EXPECT_EQ(ReadWholeFile(file), "[MAIN]\nA=\xB3\xF3"
+                                   "d\xBF\nB=\x9F"
+                                   "le\n");
+    // Bytes that would pass for UTF-8 get a comment of Polish letters first, which keeps the file
+    // Windows-1250 for its reader.
+    ASSERT_TRUE(ini.WriteString("MAIN", "A", "x"));
+    ASSERT_TRUE(ini.WriteString("MAIN", "B", "ĘĄ")); // CA A5, which passes for UTF-8 (ʥ)
+    EXPECT_EQ(ReadWholeFile(file), Utf8ToCp1250("; Windows-1250: zażółć gęślą jaźń\n[MAIN]\nA=x\nB=ĘĄ\n"));
+    EXPECT_EQ(ini.ReadString("MAIN", "B", ""), "ĘĄ");
+    ASSERT_TRUE(ini.WriteString("MAIN", "B", "y"));
+    EXPECT_EQ(ReadWholeFile(file), Utf8ToCp1250("; Windows-1250: zażółć gęślą jaźń\n[MAIN]\nA=x\nB=y\n"));
 
     WriteWholeFile(file, "\xEF\xBB\xBF[MAIN]\nA=1\n");
     ASSERT_TRUE(ini.WriteString("MAIN", "A", "2"));
@@ -165,4 +179,32 @@ TEST(ProfileFile, WriteKeepsThePermissionBits) {
     struct stat st {};
     ::stat(file.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// Faults found by writing one key into hostile files: after any write, every other key of every
+// section reads as before. Inputs as minimized: section, key and value up to the first three NULs,
+// then the file.
+TEST(ProfileFile, AWriteChangesOnlyItsKey) {
+    using namespace std::string_literals;
+    const struct {
+        const char* name;
+        std::string input;
+    } cases[] = {
+        // A value that is not UTF-8 made the file invalid UTF-8, so it was reread as Windows-1250.
+        {"invalid UTF-8 value", FromHex("4d41494e0044415441424153455f444952002f7372762f62617a61b3005b4d41494e"
+                                        "5d0a5348415245445f4449523d2f"
+                                        "7372762fc581c3b364c5ba0a")},
+        // Replacing the one value with bytes invalid in UTF-8 left Windows-1250 bytes that pass for UTF-8.
+        {"Windows-1250 file flipping to UTF-8",
+         FromHex("4d41494e0044415441424153455f44495200433a5c42617a61005b4d41494e5d0d0a44415441424153455f44495"
+                 "23d433a"
+                 "5ca3f3649f0d0a5348415245445f4449523d433a5ccaa50d0a")},
+        {"character outside Windows-1250", "MAIN\0K\0日本\0[MAIN]\nA=\xB3\xF3"
+                                           "d\xBF\n"s},
+    };
+    for (const auto& c : cases) {
+        std::string section, key, value, file;
+        ASSERT_TRUE(SplitWriteInput(c.input, section, key, value, file)) << c.name;
+        EXPECT_EQ(ProfileWriteFault(section, key, value, file), "") << c.name;
+    }
 }
