@@ -1,7 +1,7 @@
 #include "platform/Registry.h"
 
-#include "core/Encoding.h"
 #include "core/KwUtils.h"
+#include "platform/FileEncoding.h"
 #include "platform/Files.h"
 
 #include <cstdio>
@@ -42,6 +42,7 @@ struct TKey {
 } // namespace
 
 struct TRegistryStore {
+    TFileEncoding encoding;            // as the file was read, kept when it is written
     std::vector<std::string> preamble; // lines before the first key, after the header line
     std::vector<TKey> keys;
 };
@@ -106,9 +107,8 @@ TValue ParseValue(const std::string& line) {
 // other root) is kept to be written back.
 TStore ParseStore(std::string_view raw, TRootKey root) {
     TStore store;
-    std::string text = AnyToUtf8(raw);
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0)
-        text.erase(0, 3);
+    // The byte-order mark goes before the text is decoded: read as Windows-1250 it would be text.
+    const std::string text = TFileEncoding::Decode(raw, store.encoding);
     std::vector<std::string> lines;
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t lf = text.find('\n', start);
@@ -163,7 +163,7 @@ std::optional<TStore> Load(TRootKey root) {
 }
 
 std::string RenderStore(const TStore& store, TRootKey root) {
-    std::string out = std::string(kHeader) + "\r\n";
+    std::string out;
     for (const std::string& line : store.preamble)
         out += line + "\r\n";
     for (const TKey& key : store.keys) {
@@ -176,6 +176,10 @@ std::string RenderStore(const TStore& store, TRootKey root) {
             if (!v.lines.empty()) {
                 for (const std::string& line : v.lines)
                     out += line + "\r\n";
+                // A continuation that ran into the end of the file ends on an empty line, or it would
+                // take in the line written after it.
+                if (v.lines.back().ends_with('\\'))
+                    out += "\r\n";
                 continue;
             }
             out += (v.name.empty() ? std::string("@") : "\"" + Escape(v.name) + "\"") + "=";
@@ -189,7 +193,12 @@ std::string RenderStore(const TStore& store, TRootKey root) {
             out += "\r\n";
         }
     }
-    return out;
+    // Bytes that pass for UTF-8 would be reread as UTF-8: a Windows-1250 store then gets a comment
+    // after its header line, to stay Windows-1250.
+    const std::string header = std::string(kHeader) + "\r\n";
+    if (store.encoding.NeedsMarker(out))
+        out = std::string(TFileEncoding::MarkerComment()) + "\r\n" + out;
+    return store.encoding.Encode(header + out);
 }
 
 bool Save(TRootKey root, const TStore& store, std::string* error) {
@@ -198,6 +207,17 @@ bool Save(TRootKey root, const TStore& store, std::string* error) {
     if (slash != std::string::npos && slash > 0)
         kwForceDirectories(file.substr(0, slash));
     return WriteFileAtomic(file, RenderStore(store, root), error);
+}
+
+// Whether a name or a text can be written into the store's file and read back: no line break or NUL,
+// which would end its line, and nothing the file's encoding cannot say; false with the reason.
+bool Storable(const TStore& store, const std::string& text, std::string* error) {
+    std::string refusal = store.encoding.Refusal(text);
+    if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+        refusal = "a line break or NUL cannot be stored in the registry store";
+    if (error && !refusal.empty())
+        *error = refusal;
+    return refusal.empty();
 }
 
 TKey* FindKey(TStore& store, const std::string& path) {
@@ -232,7 +252,8 @@ struct TOpenKey {
 
 // Adds a key of the path (without the root, no leading backslash) when there is none.
 bool AddKey(TStore& store, const std::string& path, std::string* error) {
-    (void)error;
+    if (!Storable(store, path, error))
+        return false;
     if (!path.empty() && !FindKey(store, path)) {
         TKey created;
         created.path = path;
@@ -312,11 +333,8 @@ namespace {
 // Sets the value in the key of the store (the root's own key is made when missing); false with the
 // reason when the key is missing or the value cannot be stored.
 bool SetValue(TStore& store, const std::string& path, TValue value, std::string* error) {
-    if (value.text.find_first_of("\r\n") != std::string::npos) {
-        if (error)
-            *error = "a line break cannot be stored in a value";
+    if (!Storable(store, value.name, error) || !Storable(store, value.text, error))
         return false;
-    }
     TKey* key = FindKey(store, path);
     if (!key && path.empty()) {
         store.keys.push_back(TKey{});

@@ -7,6 +7,7 @@
 
 #include "core/KwUtils.h"
 #include "platform/ProfileFile.h"
+#include "platform/Registry.h"
 
 #include <string>
 #include <string_view>
@@ -69,5 +70,37 @@ inline std::string ProfileWriteFault(const std::string& section, const std::stri
         if (reread.ReadString(section, key, "<missing>") != expected)
             return "the written value reads back as \"" + reread.ReadString(section, key, "<missing>") + "\"";
     }
+    return {};
+}
+
+// The same for the per-user registry store: value name under the key path (without the root).
+inline std::string RegistryWriteFault(const std::string& key, const std::string& name,
+                                      const std::string& value, const std::string& file) {
+    using platform::TRegistryText;
+    const auto root = platform::TRootKey::HKEY_CURRENT_USER;
+    const TRegistryText before = TRegistryText::Parse(file, root);
+    const TRegistryText untouched = TRegistryText::Parse(before.Render(), root);
+    TRegistryText after = before;
+    std::string error;
+    const bool written = after.CreateKey(key, &error) && after.WriteString(key, name, value, &error);
+    if (!written && error.empty())
+        return "refused without a reason";
+    const TRegistryText reread = TRegistryText::Parse((written ? after : before).Render(), root);
+    for (const std::string& k : before.Keys()) {
+        for (const std::string& n : before.ValueNames(k)) {
+            const auto was = std::pair(before.ReadString(k, n), before.ReadInteger(k, n));
+            if (std::pair(untouched.ReadString(k, n), untouched.ReadInteger(k, n)) != was)
+                return "[" + k + "] \"" + n + "\" reads otherwise after rendering the store unchanged";
+            if (written && RowneUp(k, key) && RowneUp(n, name))
+                continue;
+            if (std::pair(reread.ReadString(k, n), reread.ReadInteger(k, n)) != was)
+                return "[" + k + "] \"" + n + "\" was \"" + was.first.value_or("<no string>") +
+                       "\", reads \"" + reread.ReadString(k, n).value_or("<no string>") +
+                       "\" after the write";
+        }
+    }
+    if (written && reread.ReadString(key, name) != value)
+        return "the written value reads back as \"" + reread.ReadString(key, name).value_or("<no string>") +
+               "\"";
     return {};
 }
