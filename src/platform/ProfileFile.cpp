@@ -50,7 +50,9 @@ struct TFound {
     std::ptrdiff_t lastEntry = -1; // last non-blank line of the section
 };
 
-TFound Find(const std::vector<std::string>& lines, const std::string& section, const std::string& key) {
+// The names are taken as the reader takes the file's: without blanks around them.
+TFound Find(const std::vector<std::string>& lines, std::string_view sectionName, std::string_view keyName) {
+    const std::string section(Trim(sectionName)), key(Trim(keyName));
     TFound f;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (auto name = SectionName(lines[i])) {
@@ -137,7 +139,7 @@ bool TProfileText::WriteString(const std::string& section, const std::string& ke
         }
     }
     const TFound f = Find(FLines, section, key);
-    const std::string line = key + "=" + value;
+    const std::string line = std::string(Trim(key)) + "=" + value;
     if (f.key >= 0) {
         FLines[static_cast<std::size_t>(f.key)] = line;
     } else if (f.section >= 0) {
@@ -145,7 +147,7 @@ bool TProfileText::WriteString(const std::string& section, const std::string& ke
     } else {
         if (!FLines.empty() && !Trim(FLines.back()).empty())
             FLines.emplace_back();
-        FLines.push_back("[" + section + "]");
+        FLines.push_back("[" + std::string(Trim(section)) + "]");
         FLines.push_back(line);
         FEndsWithEol = true;
     }

@@ -97,6 +97,17 @@ TEST(ProfileFile, WritesLeaveEverythingElseAsItWas) {
                                    "[Last]\r\nZ=1\r\n\r\n[Third]\r\nA=b\r\n");
 }
 
+TEST(ProfileFile, NamesAreTrimmedAsTheReaderTrimsThem) {
+    TTempDir tmp;
+    TProfileFile ini(tmp / "baza.set");
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(ini.WriteString(" MAIN ", "\tK ", "v"));
+        EXPECT_EQ(ini.ReadString("MAIN", "K", "def"), "v");
+        EXPECT_EQ(ini.ReadString(" MAIN", "K\t", "def"), "v");
+    }
+    EXPECT_EQ(ReadWholeFile(tmp / "baza.set"), "[MAIN]\nK=v\n"); // one copy, however often written
+}
+
 TEST(ProfileFile, FirstWriteCreatesFileAndSection) {
     TTempDir tmp;
     const std::string file = tmp / "baza.set";
@@ -201,6 +212,9 @@ TEST(ProfileFile, AWriteChangesOnlyItsKey) {
                  "5ca3f3649f0d0a5348415245445f4449523d433a5ccaa50d0a")},
         {"character outside Windows-1250", "MAIN\0K\0日本\0[MAIN]\nA=\xB3\xF3"
                                            "d\xBF\n"s},
+        // Names with blanks around them were written as they came but read trimmed: never found again.
+        {"blank around a name", FromHex("4d41494e20004b007600")},
+        {"blanks around a key", "MAIN\0 K\t\0v\0[MAIN]\nK=old\nL=1\n"s},
     };
     for (const auto& c : cases) {
         std::string section, key, value, file;
