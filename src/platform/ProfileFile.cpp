@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -75,8 +76,14 @@ TFound Find(const std::vector<std::string>& lines, std::string_view sectionName,
     return f;
 }
 
-std::string CleanValue(std::string_view raw) {
-    std::string_view v = Trim(raw);
+// A value as read: a lone CR or a NUL can be neither part of a path nor written back into the value's
+// line, so they are dropped; then blanks around it and one pair of enclosing quotes go, and it is
+// capped.
+std::string CleanValue(std::string_view line) {
+    std::string kept;
+    std::remove_copy_if(line.begin(), line.end(), std::back_inserter(kept),
+                        [](char c) { return c == '\r' || c == '\0'; });
+    std::string_view v = Trim(kept);
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.substr(1, v.size() - 2);
     if (Utf8Length(v) <= TProfileFile::kMaxValueLength)

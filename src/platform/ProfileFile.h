@@ -2,7 +2,8 @@
 // An INI profile file read and written by the Windows rules: section and key names without regard to
 // letter case and without blanks around them, the first of duplicate sections or keys wins, values
 // trimmed with one pair of enclosing quotes dropped and at most 2047 characters read, other lines left
-// as they are. A file that is not valid UTF-8 is read as Windows-1250 (carried over from Windows); a
+// as they are. A lone CR or a NUL in a value is dropped when it is read, so that every value read can
+// be written back. A file that is not valid UTF-8 is read as Windows-1250 (carried over from Windows); a
 // file keeps its encoding, its line ending style and a byte-order mark when written. Every write
 // replaces the file atomically.
 

@@ -24,7 +24,10 @@ TEST(ProfileFile, ReadsByTheWindowsRules) {
         {"crlf", "[MAIN]\r\nREMOTE=0\r\nX=1\r\n", "MAIN", "REMOTE", "0"},
         {"no final line end", "[MAIN]\nREMOTE=7", "MAIN", "REMOTE", "7"},
         {"bom", "\xEF\xBB\xBF[MAIN]\nREMOTE=5\n", "MAIN", "REMOTE", "5"},
-        {"cp1250 file", "[MAIN]\nDATABASE_DIR=/dane/\xB3\xF3" "d\xBF\n", "MAIN", "DATABASE_DIR", "/dane/łódż"},
+        {"cp1250 file",
+         "[MAIN]\nDATABASE_DIR=/dane/\xB3\xF3"
+         "d\xBF\n",
+         "MAIN", "DATABASE_DIR", "/dane/łódż"},
         {"utf8 file", "[MAIN]\nDATABASE_DIR=/dane/łódź\n", "MAIN", "DATABASE_DIR", "/dane/łódź"},
         {"letter case", "[main]\nserwer_NAME=srv\n", "MAIN", "SERWER_NAME", "srv"},
         {"blanks around =", "[MAIN]\n  SERWER_NAME \t=  srv x \n", "MAIN", "SERWER_NAME", "srv x"},
@@ -37,15 +40,20 @@ TEST(ProfileFile, ReadsByTheWindowsRules) {
         {"key outside any section", "K=1\n[MAIN]\n", "MAIN", "K", "def"},
         {"present but empty", "[MAIN]\nK=\n", "MAIN", "K", ""},
         {"missing key", "[MAIN]\nA=1\n", "MAIN", "K", "def"},
-        {"binary bytes", std::string("[MAIN]\nK=a\0b\x01\n", 14), "MAIN", "K", std::string("a\0b\x01", 4)},
+        {"binary bytes", std::string("[MAIN]\nK=a\0b\x01\r\x02\n", 16), "MAIN", "K", "ab\x01\x02"},
         {"binary garbage around", std::string("\0\xff\xfe\n[MAIN]\nK=v\n\x80\x81", 16), "MAIN", "K", "v"},
         {"1 MB line capped", "[MAIN]\nK=" + longValue + "\n", "MAIN", "K", std::string(2047, 'x')},
-        {"cap counts characters", "[MAIN]\nK=" + [] {
-             std::string s;
-             for (int i = 0; i < 3000; ++i)
-                 s += "ą";
-             return s;
-         }() + "\n", "MAIN", "K", [] {
+        {"cap counts characters",
+         "[MAIN]\nK=" +
+             [] {
+                 std::string s;
+                 for (int i = 0; i < 3000; ++i)
+                     s += "ą";
+                 return s;
+             }() +
+             "\n",
+         "MAIN", "K",
+         [] {
              std::string s;
              for (int i = 0; i < 2047; ++i)
                  s += "ą";

@@ -1,9 +1,10 @@
-#include "core/Exception.h"
-#include "platform/Files.h"
 #include "settings/LokalizacjaBazyFile.h"
 #include "FakeUi.h"
 #include "TestUtil.h"
 #include "VrlKey.h"
+#include "WriteProperty.h"
+#include "core/Exception.h"
+#include "platform/Files.h"
 
 #include <fcntl.h>
 #include <filesystem>
@@ -106,6 +107,28 @@ TEST_F(SettingsTest, SaveWritesEveryKeyAndKeepsOtherLines) {
     EXPECT_EQ(again.DatabaseDir(), "/dane/łódź");
     EXPECT_EQ(again.ProfileDir, "/profile");
     EXPECT_EQ(again.DatabaseFileExt, ".fb");
+}
+
+// A lone CR or a NUL in a value can be neither a path nor written back into its line: the reader
+// drops them, so that whatever the dialog loaded it can save.
+TEST_F(SettingsTest, WhatLoadReadsSaveCanWrite) {
+    using namespace std::string_literals;
+    const struct {
+        const char* name;
+        std::string content, databaseDir;
+    } cases[] = {
+        {"lone CR", FromHex("5b4d41494e5d0a44415441424153455f4449523d433a5c610d620a"), "C:\\ab"},
+        {"NUL", "[MAIN]\r\nDATABASE_DIR=/srv/\0baza\r\n"s, "/srv/baza"},
+        {"CR before the line end", "[MAIN]\nDATABASE_DIR=/srv\r\r\n"s, "/srv"},
+    };
+    for (const auto& c : cases) {
+        auto s = Loaded(c.content);
+        EXPECT_EQ(s->DatabaseDir(), c.databaseDir) << c.name;
+        ASSERT_NO_THROW(s->Save()) << c.name;
+        TLokalizacjaBazyFile again(file);
+        again.Load();
+        EXPECT_EQ(again.DatabaseDir(), c.databaseDir) << c.name;
+    }
 }
 
 TEST_F(SettingsTest, RegistryValueInTheFourLocationForms) {
