@@ -364,17 +364,24 @@ TEST_F(DialogTest, NeitherEnterInAnEditBoxNorPomocDoAnything) {
     EXPECT_TRUE(ui.ErrorBoxes.empty());
 }
 
+// After a good load or a failed one alike, a failing "&Ok" shows its box and the dialog stays open.
 TEST_F(DialogTest, AnUnwritableSettingsFileIsReportedAndOkKeepsTheDialogOpen) {
-    Open(kLocal);
-    // A directory where the file was: no process, not even root's, can write the file now.
-    fs::remove(file);
-    fs::create_directory(file);
-    QTest::mouseClick(W<QPushButton>("BBzapisz"), Qt::LeftButton);
-    ASSERT_EQ(ui.ErrorBoxes.size(), 1u);
-    EXPECT_EQ(ui.ErrorBoxes[0], "Unable to write to " + file);
-    EXPECT_TRUE(dialog->isVisible());
-    // The confirmation did not happen: a later close must still put the backup back.
-    EXPECT_TRUE(dialog->RestoreNeed());
+    for (const bool loaded : {true, false}) {
+        ui.ErrorBoxes.clear();
+        fs::remove_all(file);
+        if (!loaded)
+            fs::create_directory(file); // "Błąd czytania ustawień..." at the start
+        Open(loaded ? kLocal : nullptr);
+        // A directory where the file was: no process, not even root's, can write the file now.
+        fs::remove_all(file);
+        fs::create_directory(file);
+        QTest::mouseClick(W<QPushButton>("BBzapisz"), Qt::LeftButton);
+        ASSERT_EQ(ui.ErrorBoxes.size(), 1u) << loaded;
+        EXPECT_EQ(ui.ErrorBoxes[0], "Unable to write to " + file) << loaded;
+        EXPECT_TRUE(dialog->isVisible()) << loaded;
+        // The confirmation did not happen: a later close must still put a backup back.
+        EXPECT_EQ(dialog->RestoreNeed(), loaded) << loaded;
+    }
 }
 
 TEST_F(DialogTest, AFailedOkStillRestoresTheBackupOnClose) {
