@@ -23,6 +23,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include <filesystem>
@@ -125,7 +127,6 @@ TEST_F(DialogTest, DesignGeometryNamesAndTabOrder) {
     } widened[] = {
         {"RB_lokal", {85, 11, 127, 17}, 417, "Lokalna baza danych"},
         {"RB_remote", {85, 29, 148, 17}, 417, "Baza na zdalnym serwerze"},
-        {"CB_NetProtocol", {336, 52, 73, 23}, 417, nullptr},
         {"CB_ProfileDir", {37, 163, 86, 17}, 123, "Katalog profili "},
     };
     for (const Widened& r : widened) {
@@ -196,6 +197,40 @@ TEST_F(DialogTest, DesignGeometryNamesAndTabOrder) {
         EXPECT_FALSE(W<QWidget>(name)->focusPolicy() & Qt::TabFocus) << name;
     for (auto* b : dialog->findChildren<QPushButton*>())
         EXPECT_FALSE(b->isDefault() || b->autoDefault()) << b->objectName().toStdString();
+}
+
+// Every protocol reads whole in the closed list, within the window and off its edge; the list keeps
+// its place and height, and nothing else moves.
+TEST_F(DialogTest, TheProtocolListShowsEveryItemWhole) {
+    Open(kRemote);
+    auto* list = W<QComboBox>("CB_NetProtocol");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->pos(), QPoint(336, 52));
+    EXPECT_EQ(list->height(), 23);
+    const QWidget* panel = W<QWidget>("Panel1");
+    EXPECT_LE(list->geometry().right(), panel->width() - 1 - 3); // a margin inside the panel's frame
+    EXPECT_GT(list->geometry().left(), W<QLabel>("L_NetProtocol")->geometry().right());
+    const QFontMetrics metrics(list->font());
+    for (int i = 0; i < list->count(); ++i) {
+        list->setCurrentIndex(i);
+        QStyleOptionComboBox option;
+        option.initFrom(list);
+        option.currentText = list->currentText();
+        const QRect field =
+            list->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list);
+        EXPECT_GE(field.width() - 2, metrics.horizontalAdvance(list->currentText()))
+            << list->currentText().toStdString();
+        SaveShot(dialog.get(), "dialog-protocol-" + list->currentText().toStdString());
+    }
+}
+
+// Centred on the screen: the window with its frame in the middle of the whole screen.
+TEST_F(DialogTest, OpensCentredOnTheScreen) {
+    Open(kLocal);
+    const QRect screen = dialog->screen()->geometry();
+    const QRect frame = dialog->frameGeometry();
+    EXPECT_EQ(frame.topLeft(), QPoint(screen.x() + (screen.width() - frame.width()) / 2,
+                                      screen.y() + (screen.height() - frame.height()) / 2));
 }
 
 TEST_F(DialogTest, LocalSettingsLeaveTheServerBoxEmptyAndDisabled) {
