@@ -1,8 +1,9 @@
 // The helper of the settings fault tests, a process of its own so that it can be killed at any moment
 // or shown a full disk:
-//   settings_fault_helper save <file> <A|B>
-//       loads the settings, takes those of the variant, writes "R" when it starts saving, saves, and
-//       writes how long the save took in microseconds.
+//   settings_fault_helper save <file>
+//       waits for the variant's name (A or B) on its input, loads the settings, takes those of the
+//       variant, writes "R" when it starts saving, saves, and writes how long the save took in
+//       microseconds.
 //   settings_fault_helper full <free bytes> <write|fsync> <save|backup|restore> <file>
 //       the same save (after a backup for "backup"), or a restore from the backup, on a disk with only
 //       so many bytes free: write(2) runs short and then fails with ENOSPC ("write"), or every write
@@ -64,10 +65,13 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     TFakeUi ui; // a failed load shows its window here, where nobody reads it
     try {
-        if (mode == "save" && argc == 4) {
+        if (mode == "save" && argc == 3) {
+            char variant = 0;
+            if (::read(0, &variant, 1) != 1) // started ahead, it waits to be let go
+                return 3;
             TLokalizacjaBazyFile s(argv[2]);
             s.Load();
-            Variant(argv[3]).ApplyTo(s);
+            Variant(std::string(1, variant)).ApplyTo(s);
             Say("R");
             const auto start = std::chrono::steady_clock::now();
             s.Save();
@@ -95,7 +99,7 @@ int main(int argc, char** argv) {
         Say(e.what());
         return 1;
     }
-    Say("usage: settings_fault_helper save <file> <A|B> | full <bytes> <write|fsync> <save|backup|restore> "
+    Say("usage: settings_fault_helper save <file> | full <bytes> <write|fsync> <save|backup|restore> "
         "<file>");
     return 2;
 }

@@ -11,8 +11,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <memory>
 #include <random>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -34,17 +36,19 @@ public:
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        int out[2];
-        if (::pipe(out) != 0)
+        int out[2], in[2];
+        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(in, O_CLOEXEC) != 0)
             throw std::runtime_error("pipe");
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         const int rc = ::posix_spawn(&FPid, program.c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
+        ::close(in[0]);
         FOut = out[0];
+        FIn = in[1];
         if (rc != 0)
             throw std::runtime_error("cannot start " + program);
     }
@@ -54,6 +58,13 @@ public:
             Wait();
         }
         ::close(FOut);
+        ::close(FIn);
+    }
+    // Lets a started "save" go on with the variant: it waits for this before it reads the file.
+    void Go(const TSettingsVariant& v) {
+        const char go = v.Name[0];
+        if (::write(FIn, &go, 1) != 1)
+            throw std::runtime_error("the helper is gone");
     }
     // The next byte of its output; -1 at the end.
     int ReadByte() {
@@ -78,6 +89,7 @@ public:
 private:
     pid_t FPid = -1;
     int FOut = -1;
+    int FIn = -1;
 };
 
 // Entries beside the settings file that a write left (its name, a dot, anything).
@@ -131,8 +143,10 @@ TEST_F(SettingsFaults, SavesKilledAtRandomMomentsLeaveTheOldOrTheNewSettingsWhol
     SaveVariant(kVariantA);
     // How long a save takes here (the median of a few): the kills fall anywhere within that time.
     std::vector<long long> took;
-    for (const char* v : {"B", "A", "B", "A", "B", "A", "B"}) {
-        THelper helper({"save", file, v});
+    for (const TSettingsVariant* v :
+         {&kVariantB, &kVariantA, &kVariantB, &kVariantA, &kVariantB, &kVariantA}) {
+        THelper helper({"save", file});
+        helper.Go(*v);
         const std::string out = helper.ReadAll();
         ASSERT_EQ(helper.Wait(), 0) << out;
         ASSERT_FALSE(out.empty());
@@ -146,13 +160,17 @@ TEST_F(SettingsFaults, SavesKilledAtRandomMomentsLeaveTheOldOrTheNewSettingsWhol
     std::string registry = VrlRegistryValue();
     int killed = 0, completed = 0, leftTemporaries = 0, endedNew = 0;
     const auto start = std::chrono::steady_clock::now();
+    // The next helper starts while the last one is checked; it waits to be let go.
+    auto next = std::make_unique<THelper>(std::vector<std::string>{"save", file});
     for (int i = 0; i < 1000; ++i) {
         const TSettingsVariant& target = current == &kVariantA ? kVariantB : kVariantA;
-        THelper helper({"save", file, target.Name});
-        ASSERT_EQ(helper.ReadByte(), 'R') << i; // the save begins
+        std::unique_ptr<THelper> helper = std::move(next);
+        helper->Go(target);
+        ASSERT_EQ(helper->ReadByte(), 'R') << i; // the save begins
         std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
-        helper.Kill();
-        const int status = helper.Wait();
+        helper->Kill();
+        const int status = helper->Wait();
+        next = std::make_unique<THelper>(std::vector<std::string>{"save", file});
         if (WIFSIGNALED(status))
             ++killed;
         else
@@ -172,6 +190,7 @@ TEST_F(SettingsFaults, SavesKilledAtRandomMomentsLeaveTheOldOrTheNewSettingsWhol
         }
         registry = now;
     }
+    next.reset();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // A later complete save clears what the kills left of the registry's writes too.
     SaveVariant(kVariantB);
