@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine, builds Zelwan and starts the program on its demonstration
-# data: a local database directory with systemkw.gdb and a shared directory with PROFILE, beside
-# the program, where a fresh baza.set points.
+# Sets up a fresh Debian 12 machine, builds the program (only it and what it needs; the test command
+# builds the rest) and starts it on its demonstration data: a local database directory with
+# systemkw.gdb and a shared directory with PROFILE, beside the program, where a fresh baza.set points.
+# --build-only stops once the program and its data are there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 build_dir="${BUILD_DIR:-build}"
-BUILD_DIR="$build_dir" scripts/build.sh
+BUILD_DIR="$build_dir" BUILD_TARGETS=zelwan scripts/build.sh
 bin_dir="$build_dir/bin"
 scripts/make-demo-db.sh "$bin_dir"
+if [ "${1:-}" = "--build-only" ]; then
+    exit 0
+fi
 # shellcheck source=demo-lock-env.sh
 source scripts/demo-lock-env.sh "$(cd "$bin_dir" && pwd)"
 exec "$bin_dir/zelwan" "$@"

@@ -10,6 +10,8 @@
 #include <QAbstractItemView>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QProxyStyle>
+#include <QScreen>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -40,6 +42,37 @@ public:
     }
 };
 
+// The designs' drop-down lists are 73 pixels wide, too narrow for "NamedPipe" beside this style's own
+// 19-pixel drop-down button; a narrower button leaves the text its room, and the list grows no further
+// than the text needs.
+class TListStyle : public QProxyStyle {
+public:
+    static constexpr int kButtonWidth = 10;
+    static constexpr int kFrame = 2;
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
+                         const QWidget* widget) const override {
+        if (control != CC_ComboBox || (sub != SC_ComboBoxArrow && sub != SC_ComboBoxEditField))
+            return QProxyStyle::subControlRect(control, option, sub, widget);
+        const QRect r = option->rect;
+        const QRect rect = sub == SC_ComboBoxArrow
+                               ? QRect(r.right() - kButtonWidth + 1, r.top(), kButtonWidth, r.height())
+                               : QRect(r.left() + kFrame, r.top() + kFrame,
+                                       r.width() - kButtonWidth - 2 * kFrame, r.height() - 2 * kFrame);
+        return visualRect(option->direction, r, rect);
+    }
+};
+
+// The width at which the closed list shows its longest item whole: the text, a pixel either side, the
+// frame and the drop-down button.
+int ListWidthForItems(const QComboBox* list) {
+    const QFontMetrics metrics(list->font());
+    int text = 0;
+    for (int i = 0; i < list->count(); ++i)
+        text = std::max(text, metrics.horizontalAdvance(list->itemText(i)));
+    return text + 2 + 2 * TListStyle::kFrame + TListStyle::kButtonWidth;
+}
+
 } // namespace
 
 TfLokalizacjaBazy::TfLokalizacjaBazy(QWidget* parent, const std::string& settingsFile)
@@ -69,7 +102,15 @@ TfLokalizacjaBazy::TfLokalizacjaBazy(QWidget* parent, const std::string& setting
     const int panelInner = ui->Panel1->width() - ui->Panel1->frameWidth();
     WidenToFit(ui->RB_lokal, panelInner);
     WidenToFit(ui->RB_remote, panelInner);
-    WidenToFit(ui->CB_NetProtocol, panelInner);
+    for (QComboBox* c : {ui->CB_NetProtocol, ui->CB_DatabaseFileExt}) {
+        auto* style = new TListStyle;
+        style->setParent(c);
+        c->setStyle(style);
+    }
+    // "NamedPipe" whole, keeping a margin of two pixels to the panel's edge; the place stays.
+    ui->CB_NetProtocol->resize(std::clamp(ListWidthForItems(ui->CB_NetProtocol), ui->CB_NetProtocol->width(),
+                                          panelInner - 2 - ui->CB_NetProtocol->x()),
+                               ui->CB_NetProtocol->height());
     WidenToFit(ui->CB_ProfileDir, ui->E_ProfileDir->x() - 2);
     // The open list shows every item whole, even where the closed box is too narrow for it.
     ui->CB_NetProtocol->view()->setMinimumWidth(ui->CB_NetProtocol->sizeHint().width());
@@ -207,6 +248,21 @@ bool TfLokalizacjaBazy::eventFilter(QObject* watched, QEvent* event) {
             RunGuarded([&] { button->ProcessKeyDown(key->key(), key->modifiers()); });
     }
     return TXPForm::eventFilter(watched, event);
+}
+
+void TfLokalizacjaBazy::showEvent(QShowEvent* event) {
+    if (!FPlaced) {
+        FPlaced = true;
+        // Centred on the screen: the whole screen (not its work area), the window with its frame,
+        // halves rounded down. Qt's own placement guesses a frame where the window system has none.
+        if (const QScreen* s = screen()) {
+            const QRect area = s->geometry();
+            const QSize frame = frameGeometry().size();
+            move(area.x() + (area.width() - frame.width()) / 2,
+                 area.y() + (area.height() - frame.height()) / 2);
+        }
+    }
+    TXPForm::showEvent(event);
 }
 
 std::optional<std::string> TfLokalizacjaBazy::SelectDirectory(QWidget* parent, const std::string& start) {

@@ -57,6 +57,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The first show puts the window, frame included, in the middle of the whole screen, as designed.
+    void showEvent(QShowEvent* event) override;
 
 private:
     void PickDirectory(class QLineEdit* edit);
@@ -66,6 +68,7 @@ private:
     bool fWasBackup = false;
     bool fRestoreNeed = false;
     bool FClosing = false;
+    bool FPlaced = false;
     std::unique_ptr<TLokalizacjaBazyFile> LokalizacjaBazyFile;
     TSelectDirectory FSelectDirectory;
 };

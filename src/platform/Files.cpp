@@ -2,13 +2,18 @@
 
 #include "core/FileSys.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,7 +91,42 @@ mode_t CurrentUmask() {
 }
 } // namespace
 
-bool WriteFileAtomic(const std::string& path, const std::string& content, std::string* error) {
+void RemoveLeftoverTemporaries(const std::string& path) {
+    if (IsWindowsFormPath(path))
+        return;
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string prefix = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+    DIR* d = ::opendir(dir.c_str());
+    if (!d)
+        return;
+    const int dirFd = ::dirfd(d);
+    while (const dirent* entry = ::readdir(d)) {
+        const std::string_view name = entry->d_name;
+        // The name mkostemp gives the temporaries of WriteFileAtomic: the file's name, ".", six letters
+        // or digits.
+        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix) ||
+            !std::all_of(name.end() - 6, name.end(),
+                         [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+            continue;
+        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        // A writer holds its temporary locked for its whole life; the lock goes with the writer's process.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(dirFd, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(d);
+}
+
+namespace {
+// Replaces (or creates) path with content through a sibling temporary and one rename. The new file
+// takes the mode, owner and group of like, or without like those of the file it replaces (owner and
+// group as far as the process may set them), or for a new file 0666 less the umask.
+bool ReplaceFile(const std::string& path, const std::string& content, const struct stat* like,
+                 std::string* error) {
     if (IsWindowsFormPath(path)) {
         errno = ENOENT;
         SetError(error, path);
@@ -99,32 +139,50 @@ bool WriteFileAtomic(const std::string& path, const std::string& content, std::s
         SetError(error, path);
         return false;
     }
+    // The rename would replace a file its user may not write, bypassing the file's own protection;
+    // Windows refuses such a write, and so do we.
+    if (exists && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+        SetError(error, path);
+        return false;
+    }
+    RemoveLeftoverTemporaries(path);
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         SetError(error, path);
         return false;
     }
-    const mode_t mode = exists ? existing.st_mode & 07777 : 0666 & ~CurrentUmask();
-    const bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
-    const int savedErrno = errno;
-    if (::close(fd) != 0 || !ok) {
-        errno = ok ? errno : savedErrno;
+    // Marks the temporary as in use until it is renamed (see RemoveLeftoverTemporaries).
+    (void)::flock(fd, LOCK_EX);
+    const struct stat* attributes = like ? like : exists ? &existing : nullptr;
+    if (attributes && ::fchown(fd, attributes->st_uid, attributes->st_gid) != 0)
+        (void)::fchown(fd, static_cast<uid_t>(-1), attributes->st_gid); // a group we belong to, at least
+    // After the owner: a change of owner clears the set-user-ID bits.
+    const mode_t mode = attributes ? attributes->st_mode & 07777 : 0666 & ~CurrentUmask();
+    // Closed only after the rename, so that the lock covers the temporary's whole life; the data are
+    // on the disk by then.
+    if (::fchmod(fd, mode) != 0 || !WriteAll(fd, content) || ::fsync(fd) != 0 ||
+        ::rename(temp.c_str(), path.c_str()) != 0) {
         SetError(error, path);
         ::unlink(temp.c_str());
+        ::close(fd);
         return false;
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        SetError(error, path);
-        ::unlink(temp.c_str());
-        return false;
-    }
+    ::close(fd);
     return true;
+}
+} // namespace
+
+bool WriteFileAtomic(const std::string& path, const std::string& content, std::string* error) {
+    return ReplaceFile(path, content, nullptr, error);
 }
 
 bool CopyFileAtomic(const std::string& src, const std::string& dst) {
+    struct stat source {};
+    if (IsWindowsFormPath(src) || ::stat(src.c_str(), &source) != 0)
+        return false;
     const std::optional<std::string> content = ReadFile(src);
-    return content && WriteFileAtomic(dst, *content);
+    return content && ReplaceFile(dst, *content, &source, nullptr);
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {

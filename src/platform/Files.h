@@ -11,9 +11,14 @@ namespace platform {
 // permission). A missing file gives nullopt with *missing set.
 std::optional<std::string> ReadFile(const std::string& path, std::string* error = nullptr,
                                     bool* missing = nullptr);
-// Replaces (or creates) the file atomically; an existing file keeps its permission bits.
+// Replaces (or creates) the file atomically; an existing file keeps its mode, owner and group (owner
+// and group where the process may set them). A file the process may not write is refused, as on
+// Windows, even where the directory would let the rename replace it.
 bool WriteFileAtomic(const std::string& path, const std::string& content, std::string* error = nullptr);
-// Copies src over dst atomically.
+// Removes what interrupted atomic writes of path left beside it (path + "." + six letters or digits)
+// and no live writer holds; nothing else. Every atomic write of path does it first.
+void RemoveLeftoverTemporaries(const std::string& path);
+// Copies src over dst atomically; dst gets src's mode, owner and group as WriteFileAtomic keeps them.
 bool CopyFileAtomic(const std::string& src, const std::string& dst);
 // rename(2): replaces an existing dst in one step.
 bool RenameFile(const std::string& from, const std::string& to);

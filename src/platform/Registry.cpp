@@ -1,13 +1,15 @@
 #include "platform/Registry.h"
 
-#include "core/Encoding.h"
 #include "core/KwUtils.h"
+#include "platform/FileEncoding.h"
 #include "platform/Files.h"
 #include "platform/FirebirdInstance.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -39,10 +41,16 @@ struct TKey {
     std::vector<TValue> values;
 };
 
-struct TStore {
+} // namespace
+
+struct TRegistryStore {
+    TFileEncoding encoding;            // as the file was read, kept when it is written
     std::vector<std::string> preamble; // lines before the first key, after the header line
     std::vector<TKey> keys;
 };
+using TStore = TRegistryStore;
+
+namespace {
 
 std::string Unescape(const std::string& s, std::size_t& i) {
     // s[i] is just past the opening quote; leaves i past the closing quote.
@@ -97,17 +105,12 @@ TValue ParseValue(const std::string& line) {
     return value;
 }
 
-// Reads the store; nullopt when the file exists but cannot be read. Whatever the store does not
-// model (values of other types, comments, keys of the other root) is kept to be written back.
-std::optional<TStore> LoadFile(TRootKey root) {
-    bool missing = false;
-    const std::optional<std::string> raw = ReadFile(RegistryFileName(root), nullptr, &missing);
+// The store in any bytes. Whatever it does not model (values of other types, comments, keys of the
+// other root) is kept to be written back.
+TStore ParseStore(std::string_view raw, TRootKey root) {
     TStore store;
-    if (!raw)
-        return missing ? std::optional<TStore>(store) : std::nullopt;
-    std::string text = AnyToUtf8(*raw);
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0)
-        text.erase(0, 3);
+    // The byte-order mark goes before the text is decoded: read as Windows-1250 it would be text.
+    const std::string text = TFileEncoding::Decode(raw, store.encoding);
     std::vector<std::string> lines;
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t lf = text.find('\n', start);
@@ -152,8 +155,17 @@ std::optional<TStore> LoadFile(TRootKey root) {
     return store;
 }
 
-bool Save(TRootKey root, const TStore& store, std::string* error) {
-    std::string out = std::string(kHeader) + "\r\n";
+// Reads the store's file; nullopt when the file exists but cannot be read.
+std::optional<TStore> LoadFile(TRootKey root) {
+    bool missing = false;
+    const std::optional<std::string> raw = ReadFile(RegistryFileName(root), nullptr, &missing);
+    if (!raw)
+        return missing ? std::optional<TStore>(TStore{}) : std::nullopt;
+    return ParseStore(*raw, root);
+}
+
+std::string RenderStore(const TStore& store, TRootKey root) {
+    std::string out;
     for (const std::string& line : store.preamble)
         out += line + "\r\n";
     for (const TKey& key : store.keys) {
@@ -168,6 +180,10 @@ bool Save(TRootKey root, const TStore& store, std::string* error) {
             if (!v.lines.empty()) {
                 for (const std::string& line : v.lines)
                     out += line + "\r\n";
+                // A continuation that ran into the end of the file ends on an empty line, or it would
+                // take in the line written after it.
+                if (v.lines.back().ends_with('\\'))
+                    out += "\r\n";
                 continue;
             }
             out += (v.name.empty() ? std::string("@") : "\"" + Escape(v.name) + "\"") + "=";
@@ -181,11 +197,31 @@ bool Save(TRootKey root, const TStore& store, std::string* error) {
             out += "\r\n";
         }
     }
+    // Bytes that pass for UTF-8 would be reread as UTF-8: a Windows-1250 store then gets a comment
+    // after its header line, to stay Windows-1250.
+    const std::string header = std::string(kHeader) + "\r\n";
+    if (store.encoding.NeedsMarker(out))
+        out = std::string(TFileEncoding::MarkerComment()) + "\r\n" + out;
+    return store.encoding.Encode(header + out);
+}
+
+bool Save(TRootKey root, const TStore& store, std::string* error) {
     const std::string file = RegistryFileName(root);
     const std::size_t slash = file.rfind('/');
     if (slash != std::string::npos && slash > 0)
         kwForceDirectories(file.substr(0, slash));
-    return WriteFileAtomic(file, out, error);
+    return WriteFileAtomic(file, RenderStore(store, root), error);
+}
+
+// Whether a name or a text can be written into the store's file and read back: no line break or NUL,
+// which would end its line, and nothing the file's encoding cannot say; false with the reason.
+bool Storable(const TStore& store, const std::string& text, std::string* error) {
+    std::string refusal = store.encoding.Refusal(text);
+    if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+        refusal = "a line break or NUL cannot be stored in the registry store";
+    if (error && !refusal.empty())
+        *error = refusal;
+    return refusal.empty();
 }
 
 TKey* FindKey(TStore& store, const std::string& path) {
@@ -237,6 +273,18 @@ struct TOpenKey {
     TKey* key = nullptr;
 };
 
+// Adds a key of the path (without the root, no leading backslash) when there is none.
+bool AddKey(TStore& store, const std::string& path, std::string* error) {
+    if (!Storable(store, path, error))
+        return false;
+    if (!path.empty() && !FindKey(store, path)) {
+        TKey created;
+        created.path = path;
+        store.keys.push_back(std::move(created));
+    }
+    return true;
+}
+
 std::string EnvOr(const char* name, const std::string& fallback) {
     const char* v = std::getenv(name);
     return v && *v ? std::string(v) : fallback;
@@ -276,12 +324,7 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
         return false;
     const std::string path = Resolve(key);
     if (!path.empty() && !FindKey(*store, path)) {
-        if (!canCreate)
-            return false;
-        TKey created;
-        created.path = path;
-        store->keys.push_back(std::move(created));
-        if (!Save(FRoot, *store, nullptr))
+        if (!canCreate || !AddKey(*store, path, nullptr) || !Save(FRoot, *store, nullptr))
             return false;
     }
     FCurrentPath = path;
@@ -310,24 +353,36 @@ std::uint32_t TRegistry::ReadInteger(const std::string& name) const {
 }
 
 namespace {
-void WriteValue(TRootKey root, bool isOpen, const std::string& path, TValue value) {
-    const std::string name = value.name;
-    if (value.text.find_first_of("\r\n") != std::string::npos)
-        throw ERegistryException("Failed to set data for '" + name + "'");
-    TOpenKey open(root, isOpen, path);
-    if (!open.key && open.store && isOpen && path.empty()) {
-        open.store->keys.push_back(TKey{});
-        open.key = &open.store->keys.back();
+// Sets the value in the key of the store (the root's own key is made when missing); false with the
+// reason when the key is missing or the value cannot be stored.
+bool SetValue(TStore& store, const std::string& path, TValue value, std::string* error) {
+    if (!Storable(store, value.name, error) || !Storable(store, value.text, error))
+        return false;
+    TKey* key = FindKey(store, path);
+    if (!key && path.empty()) {
+        store.keys.push_back(TKey{});
+        key = &store.keys.back();
     }
-    if (!open.key)
-        throw ERegistryException("Failed to set data for '" + name + "'");
-    open.key->presented = false; // written to: from now on a key of the file
-    if (TValue* existing = open.Value(name))
+    if (!key) {
+        if (error)
+            *error = "the key does not exist";
+        return false;
+    }
+    key->presented = false; // written to: from now on a key of the file
+    if (TValue* existing = FindValue(*key, value.name))
         *existing = std::move(value);
     else
-        open.key->values.push_back(std::move(value));
+        key->values.push_back(std::move(value));
+    return true;
+}
+
+void WriteValue(TRootKey root, bool isOpen, const std::string& path, TValue value) {
+    const std::string name = value.name;
+    std::optional<TStore> store = Load(root);
+    if (!store || !isOpen || !SetValue(*store, path, std::move(value), nullptr))
+        throw ERegistryException("Failed to set data for '" + name + "'");
     std::string error;
-    if (!Save(root, *open.store, &error))
+    if (!Save(root, *store, &error))
         throw ERegistryException("Failed to set data for '" + name + "': " + error);
 }
 } // namespace
@@ -338,6 +393,69 @@ void TRegistry::WriteString(const std::string& name, const std::string& value) {
 
 void TRegistry::WriteInteger(const std::string& name, std::uint32_t value) {
     WriteValue(FRoot, FOpen, FCurrentPath, TValue{name, true, true, true, {}, value, {}});
+}
+
+TRegistryText::TRegistryText(TRootKey root) : FRoot(root), FStore(std::make_unique<TRegistryStore>()) {}
+TRegistryText::TRegistryText(const TRegistryText& other)
+    : FRoot(other.FRoot), FStore(std::make_unique<TRegistryStore>(*other.FStore)) {}
+TRegistryText& TRegistryText::operator=(const TRegistryText& other) {
+    FRoot = other.FRoot;
+    *FStore = *other.FStore;
+    return *this;
+}
+TRegistryText::~TRegistryText() = default;
+
+TRegistryText TRegistryText::Parse(std::string_view bytes, TRootKey root) {
+    TRegistryText text(root);
+    *text.FStore = ParseStore(bytes, root);
+    return text;
+}
+
+std::vector<std::string> TRegistryText::Keys() const {
+    std::vector<std::string> keys;
+    for (const TKey& key : FStore->keys)
+        if (key.ours && FindKey(*FStore, key.path) == &key)
+            keys.push_back(key.path);
+    return keys;
+}
+
+std::vector<std::string> TRegistryText::ValueNames(const std::string& key) const {
+    std::vector<std::string> names;
+    if (TKey* k = FindKey(*FStore, key))
+        for (TValue& v : k->values)
+            if (v.named && FindValue(*k, v.name) == &v)
+                names.push_back(v.name);
+    return names;
+}
+
+std::optional<std::string> TRegistryText::ReadString(const std::string& key, const std::string& name) const {
+    TKey* k = FindKey(*FStore, key);
+    const TValue* v = k ? FindValue(*k, name) : nullptr;
+    if (!v || !v->modelled || v->isDword)
+        return std::nullopt;
+    return v->text;
+}
+
+std::optional<std::uint32_t> TRegistryText::ReadInteger(const std::string& key,
+                                                        const std::string& name) const {
+    TKey* k = FindKey(*FStore, key);
+    const TValue* v = k ? FindValue(*k, name) : nullptr;
+    if (!v || !v->isDword)
+        return std::nullopt;
+    return v->dword;
+}
+
+bool TRegistryText::CreateKey(const std::string& key, std::string* error) {
+    return AddKey(*FStore, key, error);
+}
+
+bool TRegistryText::WriteString(const std::string& key, const std::string& name, const std::string& value,
+                                std::string* error) {
+    return SetValue(*FStore, key, TValue{name, true, true, false, value, 0, {}}, error);
+}
+
+std::string TRegistryText::Render() const {
+    return RenderStore(*FStore, FRoot);
 }
 
 } // namespace platform

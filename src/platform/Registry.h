@@ -10,7 +10,11 @@
 #include "core/Exception.h"
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -23,6 +27,37 @@ public:
 
 // The file that holds the root.
 std::string RegistryFileName(TRootKey root);
+
+struct TRegistryStore;
+
+// The text of a store's file, parsed from any bytes: keys and values read and changed in memory and
+// rendered back to bytes. What TRegistry does with its file, without the file, for tests and fuzzers.
+// Key paths are without the root's name and without a leading backslash.
+class TRegistryText {
+public:
+    explicit TRegistryText(TRootKey root = TRootKey::HKEY_CURRENT_USER);
+    TRegistryText(const TRegistryText& other);
+    TRegistryText& operator=(const TRegistryText& other);
+    ~TRegistryText();
+    static TRegistryText Parse(std::string_view bytes, TRootKey root);
+
+    // The root's keys and a key's values as a lookup finds them (the first of duplicates only).
+    std::vector<std::string> Keys() const;
+    std::vector<std::string> ValueNames(const std::string& key) const;
+    // nullopt when the key or the value is missing or the value is of another type.
+    std::optional<std::string> ReadString(const std::string& key, const std::string& name) const;
+    std::optional<std::uint32_t> ReadInteger(const std::string& key, const std::string& name) const;
+    // False, with the reason, when the key cannot be made or the value cannot be stored (or its key is
+    // missing); nothing is changed then.
+    bool CreateKey(const std::string& key, std::string* error = nullptr);
+    bool WriteString(const std::string& key, const std::string& name, const std::string& value,
+                     std::string* error = nullptr);
+    std::string Render() const;
+
+private:
+    TRootKey FRoot;
+    std::unique_ptr<TRegistryStore> FStore;
+};
 
 class TRegistry {
 public:

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -48,10 +49,16 @@ TLokalizacjaBazyFile::TLokalizacjaBazyFile(const std::string& fileName)
 
 TLokalizacjaBazyFile::~TLokalizacjaBazyFile() = default;
 
+void TLokalizacjaBazyFile::RemoveLeftovers() const {
+    platform::RemoveLeftoverTemporaries(FIniFileName);
+    platform::RemoveLeftoverTemporaries(BackupFileName());
+}
+
 void TLokalizacjaBazyFile::Load() {
+    RemoveLeftovers();
     try {
         const std::string exeDir = platform::ExeDir();
-        const platform::TProfileSnapshot ini = FiniFile->Snapshot();
+        const platform::TProfileText ini = FiniFile->Read();
         auto read = [&ini](const char* key, const std::string& def) {
             return ini.ReadString(kSection, key, def);
         };
@@ -76,17 +83,30 @@ void TLokalizacjaBazyFile::Load() {
 }
 
 void TLokalizacjaBazyFile::Save() {
-    auto write = [this](const char* key, const std::string& value) {
-        if (!FiniFile->WriteString(kSection, key, value))
-            throw Exception("Unable to write to " + FIniFileName);
+    // One read and one replacement with all seven keys: a crash or a failure never leaves a mix of old
+    // and new settings, and the registry value follows only a complete save.
+    auto fail = [this] { throw Exception("Unable to write to " + FIniFileName); };
+    RemoveLeftovers();
+    platform::TProfileText ini;
+    try {
+        ini = FiniFile->Read();
+    } catch (const platform::EProfileError&) {
+        fail();
+    }
+    const std::pair<const char*, std::string> keys[] = {
+        {"REMOTE", FRemoteSerwer ? "1" : "0"},
+        {"SERWER_NAME", FSerwerName},
+        {"PROTOCOL_NAME", std::to_string(static_cast<unsigned>(FProtocolName))},
+        {"DATABASE_DIR", FDatabaseDir},
+        {"SHARED_DIR", SharedDir},
+        {"PROFIL_DIR", ProfileDir},
+        {"DATABASE_FILE_EXT", DatabaseFileExt},
     };
-    write("REMOTE", FRemoteSerwer ? "1" : "0");
-    write("SERWER_NAME", FSerwerName);
-    write("PROTOCOL_NAME", std::to_string(static_cast<unsigned>(FProtocolName)));
-    write("DATABASE_DIR", FDatabaseDir);
-    write("SHARED_DIR", SharedDir);
-    write("PROFIL_DIR", ProfileDir);
-    write("DATABASE_FILE_EXT", DatabaseFileExt);
+    for (const auto& [key, value] : keys)
+        if (!ini.WriteString(kSection, key, value))
+            fail();
+    if (!FiniFile->Write(ini))
+        fail();
 
     platform::TRegistry registry(platform::TRootKey::HKEY_CURRENT_USER);
     if (registry.OpenKey("\\Software\\VRL", false)) {

@@ -22,7 +22,9 @@ public:
 
     // Reads the seven keys with their defaults. On a read error shows the error window and raises EAbort.
     virtual void Load();
-    // Writes the seven keys (each at once), then the registry value; "Unable to write to %s" on failure.
+    // Writes the seven keys in one replacement of the file, then the registry value; "Unable to write
+    // to %s" when the file cannot be read or written or a value cannot be stored, and then nothing is
+    // written.
     virtual void Save();
 
     void MakeBackup();
@@ -47,6 +49,9 @@ public:
     std::string DatabaseFileExt;
 
 private:
+    // Clears what killed writes of the file or of its backup left beside them (Load and Save do it).
+    void RemoveLeftovers() const;
+
     std::string FIniFileName;
     bool FRemoteSerwer = false;
     std::string FDatabaseDir;

@@ -84,7 +84,8 @@ TAnchors TXPForm::Anchors(const QWidget* control) {
 }
 
 // Qt keeps a window's client area at its designed size whatever the frame, so the frame never eats
-// into the design and there is nothing to correct.
+// into the design: on Linux the excess is always 0, and Loaded() never corrects anything. The
+// correction itself stays for a form that reports an excess of its own.
 int TXPForm::BorderExcess() const {
     return 0;
 }

@@ -61,7 +61,7 @@ public:
     static TAnchors Anchors(const QWidget* control);
 
     // Call after the design has been set up: corrects the layout for window borders thicker than
-    // designed.
+    // designed. On Linux there are none (BorderExcess() is 0), so nothing changes.
     void Loaded();
     // The correction for a border d pixels thicker than designed: the minimum width grows by d;
     // unless that made the minimum larger than the form, controls anchored right move d to the

@@ -17,12 +17,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include <filesystem>
@@ -125,7 +128,6 @@ TEST_F(DialogTest, DesignGeometryNamesAndTabOrder) {
     } widened[] = {
         {"RB_lokal", {85, 11, 127, 17}, 417, "Lokalna baza danych"},
         {"RB_remote", {85, 29, 148, 17}, 417, "Baza na zdalnym serwerze"},
-        {"CB_NetProtocol", {336, 52, 73, 23}, 417, nullptr},
         {"CB_ProfileDir", {37, 163, 86, 17}, 123, "Katalog profili "},
     };
     for (const Widened& r : widened) {
@@ -196,6 +198,40 @@ TEST_F(DialogTest, DesignGeometryNamesAndTabOrder) {
         EXPECT_FALSE(W<QWidget>(name)->focusPolicy() & Qt::TabFocus) << name;
     for (auto* b : dialog->findChildren<QPushButton*>())
         EXPECT_FALSE(b->isDefault() || b->autoDefault()) << b->objectName().toStdString();
+}
+
+// Every protocol reads whole in the closed list, within the window and off its edge; the list keeps
+// its place and height, and nothing else moves.
+TEST_F(DialogTest, TheProtocolListShowsEveryItemWhole) {
+    Open(kRemote);
+    auto* list = W<QComboBox>("CB_NetProtocol");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->pos(), QPoint(336, 52));
+    EXPECT_EQ(list->height(), 23);
+    const QWidget* panel = W<QWidget>("Panel1");
+    EXPECT_LE(list->geometry().right(), panel->width() - 1 - 3); // a margin inside the panel's frame
+    EXPECT_GT(list->geometry().left(), W<QLabel>("L_NetProtocol")->geometry().right());
+    const QFontMetrics metrics(list->font());
+    for (int i = 0; i < list->count(); ++i) {
+        list->setCurrentIndex(i);
+        QStyleOptionComboBox option;
+        option.initFrom(list);
+        option.currentText = list->currentText();
+        const QRect field =
+            list->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list);
+        EXPECT_GE(field.width() - 2, metrics.horizontalAdvance(list->currentText()))
+            << list->currentText().toStdString();
+        SaveShot(dialog.get(), "dialog-protocol-" + list->currentText().toStdString());
+    }
+}
+
+// Centred on the screen: the window with its frame in the middle of the whole screen.
+TEST_F(DialogTest, OpensCentredOnTheScreen) {
+    Open(kLocal);
+    const QRect screen = dialog->screen()->geometry();
+    const QRect frame = dialog->frameGeometry();
+    EXPECT_EQ(frame.topLeft(), QPoint(screen.x() + (screen.width() - frame.width()) / 2,
+                                      screen.y() + (screen.height() - frame.height()) / 2));
 }
 
 TEST_F(DialogTest, LocalSettingsLeaveTheServerBoxEmptyAndDisabled) {
@@ -364,17 +400,24 @@ TEST_F(DialogTest, NeitherEnterInAnEditBoxNorPomocDoAnything) {
     EXPECT_TRUE(ui.ErrorBoxes.empty());
 }
 
+// After a good load or a failed one alike, a failing "&Ok" shows its box and the dialog stays open.
 TEST_F(DialogTest, AnUnwritableSettingsFileIsReportedAndOkKeepsTheDialogOpen) {
-    Open(kLocal);
-    // A directory where the file was: no process, not even root's, can write the file now.
-    fs::remove(file);
-    fs::create_directory(file);
-    QTest::mouseClick(W<QPushButton>("BBzapisz"), Qt::LeftButton);
-    ASSERT_EQ(ui.ErrorBoxes.size(), 1u);
-    EXPECT_EQ(ui.ErrorBoxes[0], "Unable to write to " + file);
-    EXPECT_TRUE(dialog->isVisible());
-    // The confirmation did not happen: a later close must still put the backup back.
-    EXPECT_TRUE(dialog->RestoreNeed());
+    for (const bool loaded : {true, false}) {
+        ui.ErrorBoxes.clear();
+        fs::remove_all(file);
+        if (!loaded)
+            fs::create_directory(file); // "Błąd czytania ustawień..." at the start
+        Open(loaded ? kLocal : nullptr);
+        // A directory where the file was: no process, not even root's, can write the file now.
+        fs::remove_all(file);
+        fs::create_directory(file);
+        QTest::mouseClick(W<QPushButton>("BBzapisz"), Qt::LeftButton);
+        ASSERT_EQ(ui.ErrorBoxes.size(), 1u) << loaded;
+        EXPECT_EQ(ui.ErrorBoxes[0], "Unable to write to " + file) << loaded;
+        EXPECT_TRUE(dialog->isVisible()) << loaded;
+        // The confirmation did not happen: a later close must still put a backup back.
+        EXPECT_EQ(dialog->RestoreNeed(), loaded) << loaded;
+    }
 }
 
 TEST_F(DialogTest, AFailedOkStillRestoresTheBackupOnClose) {
@@ -428,8 +471,20 @@ TEST_F(DialogTest, F6InAnEditBoxOpensTheDirectorySelectionOfItsPicker) {
     PressF6("E_DatabaseDir", Qt::ShiftModifier);
     PressF6("E_ProfileDir");
     EXPECT_EQ(starts.size(), 3u);
-    // The key is not consumed: the edit box still gets it.
-    EXPECT_TRUE(Edit("E_DatabaseDir")->isEnabled());
+    // The key is not consumed: the edit box still gets it, ignores it, and so it reaches the panel.
+    struct TKeysSeen : QObject {
+        std::vector<int> Keys;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::KeyPress)
+                Keys.push_back(static_cast<QKeyEvent*>(e)->key());
+            return false;
+        }
+    } panel;
+    W<QWidget>("Panel1")->installEventFilter(&panel);
+    answers = {std::nullopt};
+    PressF6("E_DatabaseDir");
+    EXPECT_EQ(starts.size(), 4u); // the picker acted on it
+    EXPECT_EQ(panel.Keys, std::vector<int>{Qt::Key_F6});
 }
 
 TEST_F(DialogTest, F6DoesNothingWhileThePickerIsDisabled) {

@@ -1,5 +1,7 @@
 #include "platform/Registry.h"
 #include "TestUtil.h"
+#include "WriteProperty.h"
+#include "core/Encoding.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -109,4 +111,48 @@ TEST_F(RegistryTest, AWriteKeepsWhatTheStoreDoesNotModel) {
     // Writing a value of another type replaces it where it stands, continuation lines included.
     reg.WriteString("Bin", "text");
     EXPECT_EQ(ReadWholeFile(tmp / "user.reg"), head + "\"Bin\"=\"text\"\r\n" + tail + newValue + sub);
+}
+
+// Faults found by writing one value into hostile store files: after any write, every other value of
+// every key reads as before. Inputs as minimized: key path, value name and value up to the first
+// three NULs, then the file.
+TEST(RegistryText, AWriteChangesOnlyItsValue) {
+    using namespace std::string_literals;
+    const std::string head =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\VRL]\r\n";
+    const struct {
+        const char* name;
+        std::string input;
+    } cases[] = {
+        // A value that is not UTF-8 made the file invalid UTF-8, so it was reread as Windows-1250.
+        {"invalid UTF-8 value",
+         "Software\\VRL\0sciezka_baza\0/srv/baza\xB3\0"s + head + "\"inny\"=\"/srv/Łódź\"\r\n"},
+        // Replacing the one value with bytes invalid in UTF-8 left Windows-1250 bytes that pass for UTF-8.
+        {"Windows-1250 file flipping to UTF-8", "Software\\VRL\0a\0C:\\Baza\0"s + head +
+                                                    "\"a\"=\"C:\\\xA3\xF3"
+                                                    "d\x9F\"\r\n\"b\"=\"C:\\\xCA\xA5\"\r\n"},
+        {"character outside Windows-1250", "Software\\VRL\0b\0日本\0"s + head + "\"a\"=\"\xB3\"\r\n"},
+        // A hex value continued past the end of the file swallowed the value written after it.
+        {"trailing backslash at the end", "Software\\VRL\0sciezka_baza\0x\0"s + head + "\"Bin\"=hex:01,\\"},
+        {"trailing backslash, then a key",
+         "Software\\VRL\0sciezka_baza\0x\0"s + head + "\"Bin\"=hex:01,\\\r\n"},
+        {"line break in a name", "Software\\VRL\0a\nb\0x\0"s + head},
+        {"line break in a key", "Software\\V\nRL\0a\0x\0"s + head + "\"a\"=\"1\"\r\n"},
+    };
+    for (const auto& c : cases) {
+        std::string key, name, value, file;
+        ASSERT_TRUE(SplitWriteInput(c.input, key, name, value, file)) << c.name;
+        EXPECT_EQ(RegistryWriteFault(key, name, value, file), "") << c.name;
+    }
+}
+
+// A UTF-8 byte-order mark is one, also before Windows-1250 text; the file keeps both.
+TEST(RegistryText, AByteOrderMarkBeforeWindows1250IsKept) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string before = bom + "Windows Registry Editor Version 5.00\r\n\r\n"
+                                     "[HKEY_CURRENT_USER\\Software\\VRL]\r\n\"a\"=\"\xB3\"\r\n";
+    platform::TRegistryText text = platform::TRegistryText::Parse(before, TRootKey::HKEY_CURRENT_USER);
+    EXPECT_EQ(text.ReadString("Software\\VRL", "a"), "ł");
+    ASSERT_TRUE(text.WriteString("Software\\VRL", "b", "ż"));
+    EXPECT_EQ(text.Render(), before + "\"b\"=\"\xBF\"\r\n");
 }

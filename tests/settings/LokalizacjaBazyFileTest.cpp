@@ -1,13 +1,17 @@
-#include "core/Exception.h"
-#include "platform/Files.h"
 #include "settings/LokalizacjaBazyFile.h"
 #include "FakeUi.h"
 #include "TestUtil.h"
 #include "VrlKey.h"
+#include "WriteProperty.h"
+#include "core/Exception.h"
+#include "platform/Files.h"
 
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -105,6 +109,28 @@ TEST_F(SettingsTest, SaveWritesEveryKeyAndKeepsOtherLines) {
     EXPECT_EQ(again.DatabaseFileExt, ".fb");
 }
 
+// A lone CR or a NUL in a value can be neither a path nor written back into its line: the reader
+// drops them, so that whatever the dialog loaded it can save.
+TEST_F(SettingsTest, WhatLoadReadsSaveCanWrite) {
+    using namespace std::string_literals;
+    const struct {
+        const char* name;
+        std::string content, databaseDir;
+    } cases[] = {
+        {"lone CR", FromHex("5b4d41494e5d0a44415441424153455f4449523d433a5c610d620a"), "C:\\ab"},
+        {"NUL", "[MAIN]\r\nDATABASE_DIR=/srv/\0baza\r\n"s, "/srv/baza"},
+        {"CR before the line end", "[MAIN]\nDATABASE_DIR=/srv\r\r\n"s, "/srv"},
+    };
+    for (const auto& c : cases) {
+        auto s = Loaded(c.content);
+        EXPECT_EQ(s->DatabaseDir(), c.databaseDir) << c.name;
+        ASSERT_NO_THROW(s->Save()) << c.name;
+        TLokalizacjaBazyFile again(file);
+        again.Load();
+        EXPECT_EQ(again.DatabaseDir(), c.databaseDir) << c.name;
+    }
+}
+
 TEST_F(SettingsTest, RegistryValueInTheFourLocationForms) {
     CreateVrlKey();
     const struct {
@@ -194,6 +220,64 @@ TEST_F(SettingsTest, UnwritableDirectoryRaisesAndLeavesTheOldFileWhole) {
     EXPECT_EQ(VrlRegistryValue(), "<none>"); // the registry step did not run
 }
 
+// A save is one replacement of the file with all seven keys: a key that cannot be stored writes
+// none of them, and the registry step does not run.
+TEST_F(SettingsTest, AFailedSaveWritesNoKeyAndSkipsTheRegistry) {
+    CreateVrlKey();
+    const std::string old = "[MAIN]\nREMOTE=1\nSERWER_NAME=old\nPROTOCOL_NAME=1\n";
+    WriteWholeFile(file, old);
+    TLokalizacjaBazyFile s(file);
+    s.Load();
+    s.SetRemoteSerwer(false);
+    s.SetSerwerName("new");
+    s.SetProtocolName(npSPX);
+    s.SetDatabaseDir("/dane\nREMOTE=1"); // a line break cannot be stored in a value
+    try {
+        s.Save();
+        ADD_FAILURE() << "saved";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Unable to write to " + file);
+    }
+    EXPECT_EQ(ReadWholeFile(file), old);
+    EXPECT_EQ(VrlRegistryValue(), "<none>");
+}
+
+// What an interrupted write left beside the file (baza.set.XXXXXX, six letters or digits) goes at
+// the next load or save; nothing else does, nor the temporary of a write still under way.
+TEST_F(SettingsTest, LoadAndSaveClearLeftoverTemporariesAndOnlyThose) {
+    const std::vector<std::string> leftovers = {"baza.set.AB12cd", "baza.set.000000", "baza.set~.Q1w2E3"};
+    const std::vector<std::string> others = {"baza.set.AB12c", "baza.set.AB12cde", "baza.set.AB-2cd",
+                                             "baza.set.bak",   "inny.set.AB12cd",  "baza.setXAB12cd"};
+    const std::string live = tmp / "baza.set.Live00"; // held by a writer of another process
+    for (const char* step : {"Load", "Save"}) {
+        WriteWholeFile(file, "[MAIN]\nREMOTE=0\n");
+        WriteWholeFile(file + "~", "[MAIN]\nREMOTE=1\n");
+        for (const std::string& name : leftovers)
+            WriteWholeFile(tmp / name, "[MAIN]\nREMOTE=");
+        for (const std::string& name : others)
+            WriteWholeFile(tmp / name, "x");
+        std::filesystem::create_directory(tmp / "baza.set.DIR123");
+        WriteWholeFile(live, "[MAIN]\n");
+        const int holder = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+        TLokalizacjaBazyFile s(file);
+        if (std::string(step) == "Load")
+            s.Load();
+        else
+            s.Save();
+        ::close(holder);
+        for (const std::string& name : leftovers)
+            EXPECT_FALSE(std::filesystem::exists(tmp / name)) << step << " " << name;
+        for (const std::string& name : others)
+            EXPECT_TRUE(std::filesystem::exists(tmp / name)) << step << " " << name;
+        EXPECT_TRUE(std::filesystem::exists(tmp / "baza.set.DIR123")) << step;
+        EXPECT_TRUE(std::filesystem::exists(live)) << step;
+        EXPECT_TRUE(std::filesystem::exists(file + "~")) << step;
+        std::filesystem::remove(live);
+    }
+}
+
 TEST_F(SettingsTest, BackupRestoreAndDelete) {
     WriteWholeFile(file, "[MAIN]\nSERWER_NAME=first\n");
     TLokalizacjaBazyFile s(file);
@@ -217,6 +301,67 @@ TEST_F(SettingsTest, BackupRestoreAndDelete) {
     s.DeleteBackup();
     EXPECT_FALSE(std::filesystem::exists(s.BackupFileName()));
     EXPECT_NO_THROW(s.DeleteBackup());
+}
+
+// A file its user may not write is refused, as on Windows, though the directory would let a rename
+// replace it.
+TEST_F(SettingsTest, AReadOnlyFileIsRefusedAndStaysAsItWas) {
+    CreateVrlKey();
+    const std::string old = "[MAIN]\nREMOTE=1\nSERWER_NAME=old\n";
+    WriteWholeFile(file, old);
+    ::chmod(file.c_str(), 0444);
+    ::chmod(tmp.Path().c_str(), 0777); // the directory is writable, also for the unprivileged child
+    const int rc = RunUnprivileged([&] {
+        TLokalizacjaBazyFile s(file);
+        s.SetSerwerName("new");
+        try {
+            s.Save();
+        } catch (const Exception& e) {
+            return e.Message() == "Unable to write to " + file ? 0 : 2;
+        }
+        return 1;
+    });
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(ReadWholeFile(file), old);
+    struct stat st {};
+    ::stat(file.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    EXPECT_EQ(VrlRegistryValue(), "<none>");
+}
+
+// A restore gives back the same file: the backup carries the settings file's mode, owner and group.
+TEST_F(SettingsTest, BackupAndRestoreKeepModeOwnerAndGroup) {
+    // Root hands the file to another user and group; anyone else keeps its own.
+    const bool root = ::geteuid() == 0;
+    const uid_t owner = root ? 65534 : ::geteuid();
+    const gid_t group = root ? 65534 : ::getegid();
+    const struct {
+        const char* name;
+        mode_t mode;
+    } cases[] = {{"private", 0600}, {"shared with the group", 0664}, {"group may read", 0640}};
+    for (const auto& c : cases) {
+        WriteWholeFile(file, "[MAIN]\nSERWER_NAME=old\n");
+        ASSERT_EQ(::chown(file.c_str(), owner, group), 0);
+        ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
+        auto same = [&](const std::string& path) {
+            struct stat st {};
+            EXPECT_EQ(::stat(path.c_str(), &st), 0) << c.name << " " << path;
+            EXPECT_EQ(st.st_mode & 07777, c.mode) << c.name << " " << path;
+            EXPECT_EQ(st.st_uid, owner) << c.name << " " << path;
+            EXPECT_EQ(st.st_gid, group) << c.name << " " << path;
+        };
+        TLokalizacjaBazyFile s(file);
+        s.Load();
+        s.MakeBackup();
+        same(s.BackupFileName());
+        s.SetSerwerName("new");
+        s.Save();
+        same(file);
+        s.RestoreFromBackup();
+        same(file);
+        s.Load();
+        EXPECT_EQ(s.SerwerName(), "old") << c.name;
+    }
 }
 
 TEST_F(SettingsTest, BackupOfAMissingFileIsNoBackup) {

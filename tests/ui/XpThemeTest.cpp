@@ -99,15 +99,6 @@ struct TDesignedForm {
 
 TEST(TXPForm, BorderCorrection) {
     {
-        SCOPED_TRACE("designed border: nothing moves");
-        TDesignedForm f(300);
-        f.form.CorrectForBorder(0);
-        f.form.Loaded();
-        EXPECT_EQ(f.right->geometry(), QRect(300, 160, 75, 25));
-        EXPECT_EQ(f.both->geometry(), QRect(10, 10, 380, 21));
-        EXPECT_EQ(f.form.minimumWidth(), 300);
-    }
-    {
         SCOPED_TRACE("4 pixels thicker");
         TDesignedForm f(300);
         f.form.CorrectForBorder(4);
