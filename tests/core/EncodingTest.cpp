@@ -21,6 +21,24 @@ std::string IconvCp1250(const std::string& in) {
     out.resize(out.size() - dstLeft);
     return out;
 }
+
+// glibc's converter the other way: the Windows-1250 byte of one UTF-8 character, "?" for none.
+std::string IconvToCp1250(const std::string& in) {
+    iconv_t cd = iconv_open("CP1250", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return "<no iconv>";
+    std::string out(16, '\0');
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    char* dst = out.data();
+    size_t dstLeft = out.size();
+    const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    iconv_close(cd);
+    if (rc == static_cast<size_t>(-1))
+        return "?";
+    out.resize(out.size() - dstLeft);
+    return out;
+}
 } // namespace
 
 TEST(Encoding, EveryDefinedCp1250ByteMatchesIconvAndRoundTrips) {
@@ -33,6 +51,32 @@ TEST(Encoding, EveryDefinedCp1250ByteMatchesIconvAndRoundTrips) {
         }
         EXPECT_EQ(Utf8ToCp1250(utf8), one) << "byte " << b;
     }
+}
+
+TEST(Encoding, EveryCodePointOfTheBasicPlaneMapsAsIconvSays) {
+    // The five bytes the code page leaves undefined stand for the C1 code points of their value.
+    const std::u32string undefined = {0x81, 0x83, 0x88, 0x90, 0x98};
+    for (char32_t c = 0x80; c < 0x10000; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF)
+            continue;
+        const std::string utf8 = U32ToUtf8(std::u32string(1, c));
+        const std::string expected = undefined.find(c) != std::u32string::npos
+                                         ? std::string(1, static_cast<char>(c))
+                                         : IconvToCp1250(utf8);
+        ASSERT_EQ(Utf8ToCp1250(utf8), expected) << "U+" << std::hex << static_cast<unsigned>(c);
+    }
+}
+
+TEST(Encoding, MixedTextBothWays) {
+    // ASCII runs between characters of two- and three-byte forms, at both ends.
+    const std::string utf8 = "€a ąb ˙\x7F„ź";
+    const std::string cp = "\x80"
+                           "a \xB9"
+                           "b \xFF\x7F\x84\x9F";
+    EXPECT_EQ(Utf8ToCp1250(utf8), cp);
+    EXPECT_EQ(Cp1250ToUtf8(cp), utf8);
+    EXPECT_EQ(Cp1250ToUtf8(""), "");
+    EXPECT_EQ(Cp1250ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
 
 TEST(Encoding, PolishTextBothWays) {
