@@ -1,8 +1,6 @@
 #include "core/FormatSettings.h"
 
-#include <cctype>
 #include <cstdlib>
-#include <cstdio>
 #include <cstring>
 #include <langinfo.h>
 #include <locale.h>
@@ -65,14 +63,37 @@ TFormatSettings& FormatSettings() {
     return settings;
 }
 
-std::string FormatDateParts(const std::string& pattern, int year, int month, int day, int hour, int minute,
-                            int second) {
-    std::string out;
-    char buffer[16];
+namespace {
+
+// Letters of the patterns count in either case. Only ASCII letters are pattern letters, so the C
+// library's tolower, which depends on the locale, would find no others.
+constexpr char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+// Appends a value that is not negative with at least `width` digits, zeros in front.
+void AppendDigits(std::string& out, int value, int width) {
+    char digits[10];
+    int count = 0;
+    auto rest = static_cast<unsigned>(value);
+    do {
+        digits[count++] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (count < width)
+        out.append(static_cast<std::size_t>(width - count), '0');
+    while (count > 0)
+        out += digits[--count];
+}
+
+} // namespace
+
+void AppendDateParts(std::string& out, std::string_view pattern, int year, int month, int day, int hour,
+                     int minute, int second) {
     for (std::size_t i = 0; i < pattern.size();) {
-        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(pattern[i])));
+        const char c = AsciiLower(pattern[i]);
         std::size_t run = 1;
-        while (i + run < pattern.size() && std::tolower(static_cast<unsigned char>(pattern[i + run])) == c)
+        while (i + run < pattern.size() && AsciiLower(pattern[i + run]) == c)
             ++run;
         int value = -1;
         switch (c) {
@@ -86,14 +107,19 @@ std::string FormatDateParts(const std::string& pattern, int year, int month, int
         case 's': value = second; break;
         default: break;
         }
-        if (value < 0) {
-            out.append(pattern, i, run);
-        } else {
-            const int width = c == 'y' ? (run <= 2 ? 2 : 4) : (run >= 2 ? 2 : 1);
-            std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
-            out += buffer;
-        }
+        // A part whose value is negative is no part: its letters stay as written.
+        if (value < 0)
+            out.append(pattern.substr(i, run));
+        else
+            AppendDigits(out, value, c == 'y' ? (run <= 2 ? 2 : 4) : (run >= 2 ? 2 : 1));
         i += run;
     }
+}
+
+std::string FormatDateParts(const std::string& pattern, int year, int month, int day, int hour, int minute,
+                            int second) {
+    std::string out;
+    out.reserve(pattern.size() + 4);
+    AppendDateParts(out, pattern, year, month, day, hour, minute, second);
     return out;
 }

@@ -3,6 +3,7 @@
 // the framework's letters: yyyy/yy year, mm/m month, dd/d day, hh/h hour, nn/n minute, ss/s second.
 
 #include <string>
+#include <string_view>
 
 struct TFormatSettings {
     char DecimalSeparator = ',';
@@ -17,3 +18,6 @@ TFormatSettings& FormatSettings();
 // Calendar date and time of day from their parts, formatted by a pattern.
 std::string FormatDateParts(const std::string& pattern, int year, int month, int day, int hour = 0,
                             int minute = 0, int second = 0);
+// The same, appended to `out`.
+void AppendDateParts(std::string& out, std::string_view pattern, int year, int month, int day, int hour = 0,
+                     int minute = 0, int second = 0);

@@ -34,9 +34,12 @@ constexpr TDatePartsCase kDatePartsCases[] = {
 
 class DateParts : public ::testing::TestWithParam<TDatePartsCase> {};
 
-TEST_P(DateParts, Format) {
+TEST_P(DateParts, FormatAndAppendAgree) {
     const TDatePartsCase& c = GetParam();
     EXPECT_EQ(FormatDateParts(c.Pattern, c.Year, c.Month, c.Day, c.Hour, c.Minute, c.Second), c.Text);
+    std::string out = "<";
+    AppendDateParts(out, c.Pattern, c.Year, c.Month, c.Day, c.Hour, c.Minute, c.Second);
+    EXPECT_EQ(out, std::string("<") + c.Text);
 }
 
 INSTANTIATE_TEST_SUITE_P(Patterns, DateParts, ::testing::ValuesIn(kDatePartsCases),
