@@ -349,6 +349,61 @@ TEST(Query, DateTimeInOtherPatterns) {
     }
 }
 
+TEST(Query, ExecImmediateReadsOneRowWithoutAServerStatement) {
+    TStatementDb s;
+    TPolishFormats polish;
+    s.Exec("insert into t (id, name, amount) values (7, 'Łódź', -12.5)");
+    s.Q.SetSQLText("select id, name, amount, cast('2024-02-29 13:14:15' as timestamp) from t where id = :id");
+    s.Q.ParamByName("id").SetAsInteger(7);
+    s.Q.ExecImmediate({{kSqlLong, 4}, {kSqlVarying, 40}, {kSqlInt64, 8, -2}, {kSqlTimestamp, 8}});
+    EXPECT_EQ(s.Q.Handle(), 0u);
+    EXPECT_FALSE(s.Q.Prepared());
+    ASSERT_EQ(s.Q.FieldCount(), 4);
+    EXPECT_EQ(s.Q.Fields(0).AsInteger(), 7);
+    EXPECT_EQ(s.Q.Fields(1).AsString(), "Łódź");
+    EXPECT_EQ(s.Q.Fields(2).AsString(), "-12,5");
+    EXPECT_EQ(s.Q.Fields(3).AsString(), "2024-02-29 13:14:15");
+    // The server converts to the type asked for.
+    s.Q.SetSQLText("select 2.75 from rdb$database");
+    s.Q.ExecImmediate({{kSqlVarying, 10}});
+    EXPECT_EQ(s.Q.Fields(0).AsString(), "2.75");
+}
+
+TEST(Query, ExecImmediateFreesAPreparedStatementFirst) {
+    TStatementDb s;
+    s.Q.SetSQLText("select 1 from rdb$database");
+    s.Q.Prepare();
+    ASSERT_NE(s.Q.Handle(), 0u);
+    s.Q.ExecImmediate({{kSqlLong, 4}});
+    EXPECT_EQ(s.Q.Handle(), 0u);
+    EXPECT_EQ(s.Q.Fields(0).AsInteger(), 1);
+    s.Q.ExecQuery(); // prepares anew
+    EXPECT_TRUE(s.Q.Prepared());
+    EXPECT_EQ(s.Q.Fields(0).AsInteger(), 1);
+}
+
+TEST(Query, ExecImmediateFailuresComeFromTheServer) {
+    TStatementDb s;
+    s.Exec("insert into t (id) values (1)");
+    s.Exec("insert into t (id) values (2)");
+    const struct {
+        const char* sql;
+        ISC_STATUS code;
+    } cases[] = {
+        {"select id from t", isc_sing_select_err},
+        {"select id from t where id = 3", isc_stream_eof},
+        {"select nothing from nowhere", isc_dsql_error},
+    };
+    for (const auto& c : cases) {
+        s.Q.SetSQLText(c.sql);
+        const EFbLibraryError e = Raised<EFbLibraryError>([&] { s.Q.ExecImmediate({{kSqlLong, 4}}); });
+        EXPECT_EQ(e.IBErrorCode(), c.code) << c.sql;
+        EXPECT_EQ(e.RaiserName(), "Q") << c.sql;
+        EXPECT_EQ(s.Q.FieldCount(), 0) << c.sql;
+    }
+    EXPECT_TRUE(s.Tr.Active()) << "the transaction is the caller's";
+}
+
 TEST(Query, AFailedFetchClosesTheCursor) {
     TStatementDb s;
     s.Exec("insert into t (id) values (2)");
