@@ -168,16 +168,11 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
-std::string Cp1250ToUtf8(std::string_view text) {
-    // Measured first, so that the text is written once into a string of its final size.
-    std::size_t length = text.size();
-    for (char ch : text)
-        if (const auto b = static_cast<unsigned char>(ch); b >= 0x80)
-            length += kCp1250Utf8[b - 0x80].Length - 1;
-    if (length == text.size())
-        return std::string(text);
-    std::string out(length, '\0');
-    char* p = out.data();
+namespace {
+
+// Writes the UTF-8 of the text from `p` on: at most three bytes a byte. Each form is copied whole
+// (its third byte too) and the end moved by its length, so `p` needs two bytes of room past that.
+char* WriteCp1250AsUtf8(char* p, std::string_view text) {
     for (char ch : text) {
         const auto b = static_cast<unsigned char>(ch);
         if (b < 0x80) {
@@ -185,11 +180,30 @@ std::string Cp1250ToUtf8(std::string_view text) {
             continue;
         }
         const TUtf8Form& form = kCp1250Utf8[b - 0x80];
-        *p++ = form.Bytes[0];
-        *p++ = form.Bytes[1];
-        if (form.Length == 3)
-            *p++ = form.Bytes[2];
+        p[0] = form.Bytes[0];
+        p[1] = form.Bytes[1];
+        p[2] = form.Bytes[2];
+        p += form.Length;
     }
+    return p;
+}
+
+} // namespace
+
+std::string Cp1250ToUtf8(std::string_view text) {
+    // Short texts (column values, messages) are written on the stack and copied once; longer ones
+    // are measured first and written once into a string of their final size.
+    char buffer[3 * 256 + 2];
+    if (text.size() <= 256)
+        return std::string(buffer, WriteCp1250AsUtf8(buffer, text));
+    std::size_t length = text.size();
+    for (char ch : text)
+        if (const auto b = static_cast<unsigned char>(ch); b >= 0x80)
+            length += kCp1250Utf8[b - 0x80].Length - 1;
+    if (length == text.size())
+        return std::string(text);
+    std::string out(length + 2, '\0');
+    out.resize(static_cast<std::size_t>(WriteCp1250AsUtf8(out.data(), text) - out.data()));
     return out;
 }
 

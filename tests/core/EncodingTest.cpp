@@ -79,6 +79,21 @@ TEST(Encoding, MixedTextBothWays) {
     EXPECT_EQ(Cp1250ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
 
+TEST(Encoding, LongTextsBothWays) {
+    // Around the length up to which a text is converted on the stack.
+    for (std::size_t length : {255u, 256u, 257u, 3000u}) {
+        std::string cp, utf8;
+        for (std::size_t i = 0; i < length; ++i) {
+            cp += i % 3 ? "\xB9"[0] : "\x80"[0];
+            utf8 += i % 3 ? "ą" : "€";
+        }
+        EXPECT_EQ(Cp1250ToUtf8(cp), utf8) << length;
+        EXPECT_EQ(Utf8ToCp1250(utf8), cp) << length;
+        const std::string ascii(length, 'a');
+        EXPECT_EQ(Cp1250ToUtf8(ascii), ascii) << length;
+    }
+}
+
 TEST(Encoding, PolishTextBothWays) {
     const std::string utf8 = "Zażółć gęślą jaźń ĄĆĘŁŃÓŚŹŻ";
     const std::string cp = Utf8ToCp1250(utf8);
