@@ -59,31 +59,15 @@ void CivilFromDays(long long z, int& y, int& m, int& d) {
 
 constexpr long long kMjdEpochTo1970 = 40587; // MJD of 1970-01-01
 
-void AppendIscDate(std::string& out, ISC_DATE date) {
-    int y = 0, m = 0, d = 0;
-    CivilFromDays(static_cast<long long>(date) - kMjdEpochTo1970, y, m, d);
-    AppendDateParts(out, FormatSettings().ShortDateFormat, y, m, d);
-}
-
-void AppendIscTime(std::string& out, ISC_TIME time) {
-    const unsigned seconds = time / ISC_TIME_SECONDS_PRECISION;
-    AppendDateParts(out, FormatSettings().LongTimeFormat, 0, 0, 0, static_cast<int>(seconds / 3600),
-                    static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
-}
-
 // A date, a time of day or both (a blank between), in the user's patterns.
 std::string FormatIscDateTime(const ISC_DATE* date, const ISC_TIME* time) {
-    const TFormatSettings& settings = FormatSettings();
-    std::string text;
-    text.reserve((date ? settings.ShortDateFormat.size() : 0) + (time ? settings.LongTimeFormat.size() : 0) +
-                 8);
+    int y = 0, m = 0, d = 0;
     if (date)
-        AppendIscDate(text, *date);
-    if (date && time)
-        text += ' ';
-    if (time)
-        AppendIscTime(text, *time);
-    return text;
+        CivilFromDays(static_cast<long long>(*date) - kMjdEpochTo1970, y, m, d);
+    const unsigned seconds = time ? *time / ISC_TIME_SECONDS_PRECISION : 0;
+    return FormatDateTimeText(FormatSettings(), date != nullptr, time != nullptr, y, m, d,
+                              static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
+                              static_cast<int>(seconds % 60));
 }
 
 // The shortest general form with up to 15 significant digits, in the framework's notation
@@ -119,33 +103,32 @@ std::string FormatFloat(double value) {
 std::string FormatScaled(std::int64_t value, int decimals) {
     const bool negative = value < 0;
     // Work on the magnitude as unsigned so that the smallest value has one too.
-    std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    char digits[20]; // least significant first
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    char digits[24];
+    const int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, magnitude).ptr - digits);
     const int fractionDigits = decimals > 0 ? decimals : 0;
-    // Digit `position` (0 = least significant); the places above the integer's own digits are zeros.
-    auto digit = [&](int position) { return position < count ? digits[position] : '0'; };
-    int lowest = 0; // the lowest digit shown: trailing zeros of the fraction go
-    while (lowest < fractionDigits && digit(lowest) == '0')
-        ++lowest;
+    // The integer's digits stand at the end of the fraction; places of the fraction before them are
+    // zeros. Trailing zeros of the fraction go.
+    const int firstOwn = fractionDigits - count; // the fraction place of the integer's first digit
+    int shown = fractionDigits;
+    while (shown > 0 && (shown - 1 < firstOwn || digits[shown - 1 - firstOwn] == '0'))
+        --shown;
     const int wholeDigits = count > fractionDigits ? count - fractionDigits : 1;
-    const int shownFraction = fractionDigits - lowest;
     // Only zero itself shows as "0", and zero is never negative.
-    std::string text(
-        static_cast<std::size_t>(negative + wholeDigits + (shownFraction > 0 ? 1 + shownFraction : 0)), '0');
+    std::string text(static_cast<std::size_t>(negative + wholeDigits + (shown > 0 ? 1 + shown : 0)), '0');
     char* p = text.data();
     if (negative)
         *p++ = '-';
-    for (int position = fractionDigits + wholeDigits - 1; position >= fractionDigits; --position)
-        *p++ = digit(position);
-    if (shownFraction > 0) {
+    if (count > fractionDigits)
+        std::memcpy(p, digits, static_cast<std::size_t>(wholeDigits));
+    p += wholeDigits;
+    if (shown > 0) {
         *p++ = FormatSettings().DecimalSeparator;
-        for (int position = fractionDigits - 1; position >= lowest; --position)
-            *p++ = digit(position);
+        // The places before the integer's digits hold the zeros the string was made of.
+        const int from = firstOwn > 0 ? firstOwn : 0;
+        if (shown > from)
+            std::memcpy(p + from, digits + (from - firstOwn), static_cast<std::size_t>(shown - from));
     }
     return text;
 }

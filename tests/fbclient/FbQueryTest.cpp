@@ -347,6 +347,12 @@ TEST(Query, DateTimeInOtherPatterns) {
         EXPECT_EQ(s.Q.Fields(0).AsString(), c.text) << c.expression;
         s.Q.Close();
     }
+    // Patterns longer than any locale has still give the whole text.
+    FormatSettings().ShortDateFormat = std::string(150, '.') + "yyyy";
+    FormatSettings().LongTimeFormat = "hh" + std::string(150, ':');
+    s.Q.SetSQLText("select cast('2024-02-29 13:14:15' as timestamp) from rdb$database");
+    s.Q.ExecQuery();
+    EXPECT_EQ(s.Q.Fields(0).AsString(), std::string(150, '.') + "2024 13" + std::string(150, ':'));
 }
 
 TEST(Query, ExecImmediateReadsOneRowWithoutAServerStatement) {
