@@ -7,23 +7,7 @@
 # --no-callgrind, --no-round-trips, --keep).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-
-packages=(valgrind tcpdump libsoci-dev libsoci-firebird4.0 libboost-dev libqt6sql6-ibase)
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing for the benchmark: ${missing[*]}"
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -q
-    $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+scripts/install-deps.sh valgrind tcpdump libsoci-dev libsoci-firebird4.0 libboost-dev libqt6sql6-ibase
 
 build_dir="${BUILD_DIR:-build}"
 cmake -S . -B "$build_dir" -G Ninja

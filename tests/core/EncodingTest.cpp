@@ -4,9 +4,10 @@
 #include <iconv.h>
 
 namespace {
-// glibc's converter is an independent reading of the code page.
-std::string IconvCp1250(const std::string& in) {
-    iconv_t cd = iconv_open("UTF-8", "CP1250");
+// glibc's converter is an independent reading of the code page. Converts `in` from one encoding to
+// the other; `failure` when glibc cannot.
+std::string Iconv(const char* to, const char* from, const std::string& in, const std::string& failure) {
+    iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return "<no iconv>";
     std::string out(16, '\0');
@@ -17,27 +18,18 @@ std::string IconvCp1250(const std::string& in) {
     const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
     iconv_close(cd);
     if (rc == static_cast<size_t>(-1))
-        return "<undefined>";
+        return failure;
     out.resize(out.size() - dstLeft);
     return out;
 }
 
-// glibc's converter the other way: the Windows-1250 byte of one UTF-8 character, "?" for none.
+std::string IconvCp1250(const std::string& in) {
+    return Iconv("UTF-8", "CP1250", in, "<undefined>");
+}
+
+// The Windows-1250 byte of one UTF-8 character, "?" for none.
 std::string IconvToCp1250(const std::string& in) {
-    iconv_t cd = iconv_open("CP1250", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return "<no iconv>";
-    std::string out(16, '\0');
-    char* src = const_cast<char*>(in.data());
-    size_t srcLeft = in.size();
-    char* dst = out.data();
-    size_t dstLeft = out.size();
-    const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    iconv_close(cd);
-    if (rc == static_cast<size_t>(-1))
-        return "?";
-    out.resize(out.size() - dstLeft);
-    return out;
+    return Iconv("CP1250", "UTF-8", in, "?");
 }
 } // namespace
 
