@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Zelwan needs to build, run and test, skipping what is already there.
+# Installs the Debian packages Zelwan needs to build, run and test, and any named as arguments
+# (scripts/bench.sh names the benchmark's), skipping what is already there.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     fonts-liberation locales
     firebird3.0-server firebird3.0-utils firebird-dev libfbclient2
+    "$@"
 )
 
 missing=()

@@ -3,9 +3,11 @@
 #include "ui/Fonts.h"
 #include "ui/QtUserInterface.h"
 
+#include <QEvent>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <QWidget>
 
 const char* const kApplicationTitle = "Konfiguracja połączenia z bazą danych";
 
@@ -19,6 +21,29 @@ bool TZelwanApplication::notify(QObject* receiver, QEvent* event) {
         RunGuarded([] { throw; });
         return false;
     }
+}
+
+namespace {
+
+// Watches its parent window for its first paint, then asks the loop to quit once that event is done.
+class TQuitOnFirstPaint : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent() && event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                      Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void QuitOnceShown(QWidget& window) {
+    window.installEventFilter(new TQuitOnFirstPaint(&window));
 }
 
 void InitApplication() {

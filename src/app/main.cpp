@@ -28,6 +28,8 @@ int main(int argc, char** argv) {
         } freeThemeManager;
         TfLokalizacjaBazy form;
         QObject::connect(&form, &QDialog::finished, &app, &QApplication::quit);
+        if (qEnvironmentVariableIsSet("ZELWAN_QUIT_WHEN_SHOWN"))
+            QuitOnceShown(form);
         form.show();
         exitCode = app.exec();
     });

@@ -24,6 +24,74 @@ constexpr std::array<char16_t, 128> kCp1250High = {
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9, // F8
 };
 
+// The UTF-8 form of each of the bytes 0x80..0xFF (every one takes two or three bytes).
+struct TUtf8Form {
+    char Bytes[3];
+    unsigned char Length;
+};
+
+constexpr std::array<TUtf8Form, 128> MakeUtf8Forms() {
+    std::array<TUtf8Form, 128> forms{};
+    for (std::size_t k = 0; k < forms.size(); ++k) {
+        const char32_t c = kCp1250High[k];
+        TUtf8Form& form = forms[k];
+        if (c < 0x800) {
+            form.Bytes[0] = static_cast<char>(0xC0 | (c >> 6));
+            form.Bytes[1] = static_cast<char>(0x80 | (c & 0x3F));
+            form.Length = 2;
+        } else {
+            form.Bytes[0] = static_cast<char>(0xE0 | (c >> 12));
+            form.Bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            form.Bytes[2] = static_cast<char>(0x80 | (c & 0x3F));
+            form.Length = 3;
+        }
+    }
+    return forms;
+}
+
+constexpr std::array<TUtf8Form, 128> kCp1250Utf8 = MakeUtf8Forms();
+
+// The way back: the Windows-1250 byte of each code point of the pages that hold the upper half's
+// characters (U+0000..U+02FF and U+2000..U+21FF), 0 for the code points the code page lacks.
+struct TCp1250Pages {
+    std::array<unsigned char, 0x300> Low{};
+    std::array<unsigned char, 0x200> Punctuation{};
+};
+
+constexpr TCp1250Pages MakeCp1250Pages() {
+    TCp1250Pages pages;
+    for (std::size_t k = 0; k < kCp1250High.size(); ++k) {
+        const char32_t c = kCp1250High[k];
+        const auto byte = static_cast<unsigned char>(0x80 + k);
+        if (c < 0x300)
+            pages.Low[c] = byte;
+        else if (c >= 0x2000 && c < 0x2200)
+            pages.Punctuation[c - 0x2000] = byte;
+    }
+    return pages;
+}
+
+constexpr TCp1250Pages kCp1250Pages = MakeCp1250Pages();
+
+// Every character of the upper half lies on those pages, so the pages are the whole way back.
+constexpr bool EveryCharacterOnThePages() {
+    for (std::size_t k = 0; k < kCp1250High.size(); ++k) {
+        const char32_t c = kCp1250High[k];
+        if (!(c < 0x300 || (c >= 0x2000 && c < 0x2200)))
+            return false;
+    }
+    return true;
+}
+static_assert(EveryCharacterOnThePages());
+
+unsigned char Cp1250Byte(char32_t c) {
+    if (c < 0x300)
+        return kCp1250Pages.Low[c];
+    if (c >= 0x2000 && c < 0x2200)
+        return kCp1250Pages.Punctuation[c - 0x2000];
+    return 0;
+}
+
 // Decodes one UTF-8 sequence at text[i]; advances i. Returns U+FFFD (one byte consumed) when invalid.
 char32_t DecodeOne(std::string_view text, std::size_t& i, bool& ok) {
     const auto b0 = static_cast<unsigned char>(text[i]);
@@ -100,16 +168,42 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
-std::string Cp1250ToUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 4);
+namespace {
+
+// Writes the UTF-8 of the text from `p` on: at most three bytes a byte. Each form is copied whole
+// (its third byte too) and the end moved by its length, so `p` needs two bytes of room past that.
+char* WriteCp1250AsUtf8(char* p, std::string_view text) {
     for (char ch : text) {
         const auto b = static_cast<unsigned char>(ch);
-        if (b < 0x80)
-            out += ch;
-        else
-            AppendUtf8(out, kCp1250High[b - 0x80]);
+        if (b < 0x80) {
+            *p++ = ch;
+            continue;
+        }
+        const TUtf8Form& form = kCp1250Utf8[b - 0x80];
+        p[0] = form.Bytes[0];
+        p[1] = form.Bytes[1];
+        p[2] = form.Bytes[2];
+        p += form.Length;
     }
+    return p;
+}
+
+} // namespace
+
+std::string Cp1250ToUtf8(std::string_view text) {
+    // Short texts (column values, messages) are written on the stack and copied once; longer ones
+    // are measured first and written once into a string of their final size.
+    char buffer[3 * 256 + 2];
+    if (text.size() <= 256)
+        return std::string(buffer, WriteCp1250AsUtf8(buffer, text));
+    std::size_t length = text.size();
+    for (char ch : text)
+        if (const auto b = static_cast<unsigned char>(ch); b >= 0x80)
+            length += kCp1250Utf8[b - 0x80].Length - 1;
+    if (length == text.size())
+        return std::string(text);
+    std::string out(length + 2, '\0');
+    out.resize(static_cast<std::size_t>(WriteCp1250AsUtf8(out.data(), text) - out.data()));
     return out;
 }
 
@@ -124,15 +218,8 @@ std::string Utf8ToCp1250(std::string_view text) {
             out += static_cast<char>(cp);
             continue;
         }
-        char mapped = '?';
-        if (ok) {
-            for (std::size_t k = 0; k < kCp1250High.size(); ++k)
-                if (kCp1250High[k] == cp) {
-                    mapped = static_cast<char>(0x80 + k);
-                    break;
-                }
-        }
-        out += mapped;
+        const unsigned char mapped = ok ? Cp1250Byte(cp) : 0;
+        out += mapped ? static_cast<char>(mapped) : '?';
     }
     return out;
 }

@@ -7,14 +7,36 @@
 #include <chrono>
 #include <ctime>
 
-TFbFieldValue TFbCustomDatabase::QueryValue(const std::string& sql, int column,
-                                            TFbCustomTransaction* transaction) {
-    TFbCustomTransaction* tr = transaction ? transaction : vInternalTransaction;
-    const bool internal = tr == vInternalTransaction;
-    TFbQuery query;
+namespace {
+
+// Runs `work` on `tr`, started first when it is not active, and commits afterwards when `commit` is
+// set. On any failure `tr` is rolled back when active and the failure re-raised.
+template <class TWork> auto InTransaction(TFbCustomTransaction* tr, bool commit, TWork work) {
     try {
         if (!tr->Active())
             tr->StartTransaction();
+        auto result = work();
+        if (commit)
+            tr->Commit();
+        return result;
+    } catch (...) {
+        try {
+            if (tr->Active())
+                tr->Rollback();
+        } catch (...) {
+            // The first failure is the one to report.
+        }
+        throw;
+    }
+}
+
+} // namespace
+
+TFbFieldValue TFbCustomDatabase::QueryValue(const std::string& sql, int column,
+                                            TFbCustomTransaction* transaction) {
+    TFbCustomTransaction* tr = transaction ? transaction : vInternalTransaction;
+    TFbQuery query;
+    return InTransaction(tr, tr == vInternalTransaction, [&] {
         query.SetDatabase(this);
         query.SetTransaction(tr);
         query.SetSQLText(sql);
@@ -44,24 +66,23 @@ TFbFieldValue TFbCustomDatabase::QueryValue(const std::string& sql, int column,
             }
         }
         query.Close();
-        if (internal)
-            tr->Commit();
         return value;
-    } catch (...) {
-        try {
-            if (tr->Active())
-                tr->Rollback();
-        } catch (...) {
-            // The first failure is the one to report.
-        }
-        throw;
-    }
+    });
 }
 
 TDateTime TFbCustomDatabase::GetServerTime() {
     const char* sql = SQLDialect() > 1 ? "SELECT CAST('NOW' AS TIMESTAMP) from RDB$DATABASE"
                                        : "SELECT CAST('NOW' AS DATE) from RDB$DATABASE";
-    return QueryValue(sql, 0, nullptr).DateTime;
+    // The clock is one row of one value, run at once: one round trip inside the transaction instead
+    // of a statement's prepare, execute, fetch and free. A dialect-1 DATE is a TIMESTAMP.
+    TFbQuery query;
+    return InTransaction(vInternalTransaction, true, [&] {
+        query.SetDatabase(this);
+        query.SetTransaction(vInternalTransaction);
+        query.SetSQLText(sql);
+        query.ExecImmediate({{kSqlTimestamp, 8}});
+        return query.Fields(0).AsDateTime();
+    });
 }
 
 TDateTime NowDateTime() {

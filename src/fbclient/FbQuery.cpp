@@ -499,6 +499,46 @@ void TFbCustomQuery::ExecQuery() {
     DoAfterExecute();
 }
 
+void TFbCustomQuery::ExecImmediate(const std::vector<TFbColumnType>& columns) {
+    DoBeforeExecute();
+    FreeHandle();
+    CheckDatabase();
+    Transaction()->CheckInTransaction();
+    ScanParams();
+    TFbCustomDatabase* db = Database();
+    IIBClientLibrary& lib = db->ClientLibrary();
+    // Nothing was described: the descriptors say themselves how many values they hold.
+    if (FSQLParams.Count() > 0)
+        static_cast<::XSQLDA*>(FSQLParams.Descriptor())->sqld = static_cast<ISC_SHORT>(FSQLParams.Count());
+    FSQLRecord.Resize(static_cast<int>(columns.size()));
+    static_cast<::XSQLDA*>(FSQLRecord.Descriptor())->sqld = static_cast<ISC_SHORT>(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        TFbXSQLVAR& var = FSQLRecord.Vars(static_cast<int>(i));
+        const TFbColumnType& column = columns[i];
+        var.FSrvSQLType = column.SQLType | 1;
+        var.FSrvSQLSubType = 0;
+        var.FSrvSQLLen = column.Length;
+        var.FSrvSQLScale = column.Scale;
+        var.SetType(column.SQLType, column.Length, column.Scale, 0);
+        var.FNullInd = -1;
+    }
+    const std::string text = ServerText(FProcessedSQL);
+    try {
+        WriteBlobParams();
+        CallChecked(lib.isc_dsql_exec_immed2(
+            StatusVector(), db->HandleAddress(), Transaction()->HandleAddress(), 0, text.c_str(),
+            static_cast<unsigned short>(db->SQLDialect()), static_cast<::XSQLDA*>(ParamsDescriptor()),
+            static_cast<::XSQLDA*>(FSQLRecord.Descriptor())));
+    } catch (const std::exception& e) {
+        MonitorHook().Report(this, "[Execute]", e.what());
+        FSQLRecord.Clear();
+        throw;
+    }
+    FProcExecuted = true;
+    MonitorHook().Report(this, "[Execute]", FProcessedSQL);
+    DoAfterExecute();
+}
+
 void TFbCustomQuery::Next() {
     if (FEof)
         return;

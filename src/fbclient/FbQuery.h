@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TFbCustomDatabase;
 class TFbCustomTransaction;
@@ -23,6 +24,13 @@ enum TFbSQLTypes : std::uint8_t {
     SQLUnknown, SQLSelect, SQLInsert, SQLUpdate, SQLDelete, SQLDDL, SQLGetSegment, SQLPutSegment,
     SQLExecProcedure, SQLStartTransaction, SQLCommit, SQLRollback, SQLSelectForUpdate, SQLSetGenerator,
     SQLSavePointOperation
+};
+
+// The type an output column of a statement run at once is given; the server converts its value to it.
+struct TFbColumnType {
+    int SQLType; // a type code without the nullable bit
+    int Length;  // bytes of the value (of the text for CHAR)
+    int Scale = 0;
 };
 
 class TFbCustomQuery : public TComponent {
@@ -46,6 +54,11 @@ public:
 
     void Prepare();
     virtual void ExecQuery();
+    // Runs a statement of exactly one row in one client call (isc_dsql_exec_immed2): nothing is
+    // prepared or kept on the server, so a single value costs one round trip. The output columns get
+    // the given types, which the server converts to; their values are read through Fields. A prepared
+    // statement of this query is freed first; no row or more than one fails on the server.
+    void ExecImmediate(const std::vector<TFbColumnType>& columns);
     void Next();
     void Close();
     void FreeHandle();

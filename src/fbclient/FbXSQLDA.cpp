@@ -8,6 +8,7 @@
 #include "fbclient/FbQuery.h"
 #include "fbclient/FbTransaction.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -58,16 +59,15 @@ void CivilFromDays(long long z, int& y, int& m, int& d) {
 
 constexpr long long kMjdEpochTo1970 = 40587; // MJD of 1970-01-01
 
-std::string FormatIscDate(ISC_DATE date) {
+// A date, a time of day or both (a blank between), in the user's patterns.
+std::string FormatIscDateTime(const ISC_DATE* date, const ISC_TIME* time) {
     int y = 0, m = 0, d = 0;
-    CivilFromDays(static_cast<long long>(date) - kMjdEpochTo1970, y, m, d);
-    return FormatDateParts(FormatSettings().ShortDateFormat, y, m, d);
-}
-
-std::string FormatIscTime(ISC_TIME time) {
-    const unsigned seconds = time / ISC_TIME_SECONDS_PRECISION;
-    return FormatDateParts(FormatSettings().LongTimeFormat, 0, 0, 0, static_cast<int>(seconds / 3600),
-                           static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+    if (date)
+        CivilFromDays(static_cast<long long>(*date) - kMjdEpochTo1970, y, m, d);
+    const unsigned seconds = time ? *time / ISC_TIME_SECONDS_PRECISION : 0;
+    return FormatDateTimeText(FormatSettings(), date != nullptr, time != nullptr, y, m, d,
+                              static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
+                              static_cast<int>(seconds % 60));
 }
 
 // The shortest general form with up to 15 significant digits, in the framework's notation
@@ -76,18 +76,25 @@ std::string FormatFloat(double value) {
     // to_chars, not printf: the program runs under the user's C locale, whose decimal point may
     // be a comma already.
     char buffer[64];
-    const auto written =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-    std::string s(buffer, written.ptr);
-    const std::size_t e = s.find('e');
-    if (e != std::string::npos) {
-        std::string mantissa = s.substr(0, e);
-        int exponent = std::atoi(s.c_str() + e + 1);
-        s = mantissa + "E" + std::to_string(exponent);
-    }
-    const std::size_t dot = s.find('.');
-    if (dot != std::string::npos)
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    const char* const begin = buffer;
+    const char* const end = written.ptr;
+    const char* const e = std::find(begin, end, 'e');
+    std::string s(begin, e);
+    if (const std::size_t dot = s.find('.'); dot != std::string::npos)
         s[dot] = FormatSettings().DecimalSeparator;
+    if (e != end) {
+        int exponent = 0;
+        const char* digits = e + 1;
+        if (*digits == '+')
+            ++digits;
+        std::from_chars(digits, end, exponent);
+        char exponentText[16];
+        const auto exponentEnd =
+            std::to_chars(exponentText, exponentText + sizeof exponentText, exponent).ptr;
+        s += 'E';
+        s.append(exponentText, exponentEnd);
+    }
     return s;
 }
 
@@ -96,22 +103,34 @@ std::string FormatFloat(double value) {
 std::string FormatScaled(std::int64_t value, int decimals) {
     const bool negative = value < 0;
     // Work on the magnitude as unsigned so that the smallest value has one too.
-    std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    std::string digits = std::to_string(magnitude);
-    if (decimals <= 0)
-        return (negative ? "-" : "") + digits;
-    if (digits.size() <= static_cast<std::size_t>(decimals))
-        digits.insert(0, static_cast<std::size_t>(decimals) - digits.size() + 1, '0');
-    std::string whole = digits.substr(0, digits.size() - static_cast<std::size_t>(decimals));
-    std::string fraction = digits.substr(digits.size() - static_cast<std::size_t>(decimals));
-    while (!fraction.empty() && fraction.back() == '0')
-        fraction.pop_back();
-    std::string result = whole;
-    if (!fraction.empty())
-        result += FormatSettings().DecimalSeparator + fraction;
-    if (negative && result != "0")
-        result.insert(0, "-");
-    return result;
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    char digits[24];
+    const int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, magnitude).ptr - digits);
+    const int fractionDigits = decimals > 0 ? decimals : 0;
+    // The integer's digits stand at the end of the fraction; places of the fraction before them are
+    // zeros. Trailing zeros of the fraction go.
+    const int firstOwn = fractionDigits - count; // the fraction place of the integer's first digit
+    int shown = fractionDigits;
+    while (shown > 0 && (shown - 1 < firstOwn || digits[shown - 1 - firstOwn] == '0'))
+        --shown;
+    const int wholeDigits = count > fractionDigits ? count - fractionDigits : 1;
+    // Only zero itself shows as "0", and zero is never negative.
+    std::string text(static_cast<std::size_t>(negative + wholeDigits + (shown > 0 ? 1 + shown : 0)), '0');
+    char* p = text.data();
+    if (negative)
+        *p++ = '-';
+    if (count > fractionDigits)
+        std::memcpy(p, digits, static_cast<std::size_t>(wholeDigits));
+    p += wholeDigits;
+    if (shown > 0) {
+        *p++ = FormatSettings().DecimalSeparator;
+        // The places before the integer's digits hold the zeros the string was made of.
+        const int from = firstOwn > 0 ? firstOwn : 0;
+        if (shown > from)
+            std::memcpy(p + from, digits + (from - firstOwn), static_cast<std::size_t>(shown - from));
+    }
+    return text;
 }
 
 bool ParseInt64(std::string text, std::int64_t& out) {
@@ -216,22 +235,22 @@ void TFbXSQLVAR::SetIsNull(bool value) {
     Changed();
 }
 
-std::string TFbXSQLVAR::RawText() const {
+std::string_view TFbXSQLVAR::RawText() const {
     const TRaw* raw = Raw();
     if (SQLType() == kSqlVarying) {
         const auto length = static_cast<std::size_t>(Load<unsigned short>(FData.data()));
-        return std::string(FData.data() + 2, std::min(length, FData.size() - 2));
+        return std::string_view(FData.data() + 2, std::min(length, FData.size() - 2));
     }
-    return std::string(FData.data(), std::min(FData.size(), static_cast<std::size_t>(raw->sqllen)));
+    return std::string_view(FData.data(), std::min(FData.size(), static_cast<std::size_t>(raw->sqllen)));
 }
 
-std::string TFbXSQLVAR::DecodeText(const std::string& bytes, bool binary) const {
+std::string TFbXSQLVAR::DecodeText(std::string_view bytes, bool binary) const {
     if (binary)
-        return bytes;
+        return std::string(bytes);
     TFbCustomDatabase* db = FParent->Query()->Database();
     // A UTF-8 connection already speaks our encoding; WIN1250 (and NONE) bytes are Windows-1250.
     if (db && db->IsUnicodeConnect())
-        return bytes;
+        return std::string(bytes);
     return Cp1250ToUtf8(bytes);
 }
 
@@ -298,16 +317,18 @@ std::string TFbXSQLVAR::AsString() const {
     case kSqlDFloat:
         return FormatFloat(Load<double>(FData.data()));
     case kSqlTimestamp: {
+        // Midnight shows the date alone.
         const auto ts = Load<ISC_TIMESTAMP>(FData.data());
-        std::string text = FormatIscDate(ts.timestamp_date);
-        if (ts.timestamp_time != 0)
-            text += " " + FormatIscTime(ts.timestamp_time);
-        return text;
+        return FormatIscDateTime(&ts.timestamp_date, ts.timestamp_time != 0 ? &ts.timestamp_time : nullptr);
     }
-    case kSqlTypeDate:
-        return FormatIscDate(Load<ISC_DATE>(FData.data()));
-    case kSqlTypeTime:
-        return FormatIscTime(Load<ISC_TIME>(FData.data()));
+    case kSqlTypeDate: {
+        const auto date = Load<ISC_DATE>(FData.data());
+        return FormatIscDateTime(&date, nullptr);
+    }
+    case kSqlTypeTime: {
+        const auto time = Load<ISC_TIME>(FData.data());
+        return FormatIscDateTime(nullptr, &time);
+    }
     case kSqlBlob:
         return ReadBlob();
     case kSqlArray:

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -69,8 +70,8 @@ private:
     template <class T> void SetFixed(int sqlType, T value);
     // Points the descriptor entry at this value's buffer (after the descriptor moved).
     void Bind();
-    std::string RawText() const;       // text bytes as stored
-    std::string DecodeText(const std::string& bytes, bool binary) const;
+    std::string_view RawText() const; // text bytes as stored, in the value's buffer
+    std::string DecodeText(std::string_view bytes, bool binary) const;
     std::string EncodeText(const std::string& text) const;
     std::string ReadBlob() const;
     void Changed();                    // marks it and copies the value into every place of its name

@@ -106,6 +106,19 @@ TEST(InternalTransaction, FailingClockQueryPropagatesWhileAttached) {
     EXPECT_FALSE(db.InternalTransaction()->Active());
 }
 
+TEST(InternalTransaction, AFailingClockCallPropagatesWhileAttached) {
+    TOwnServerDatabase own;
+    own.Db.SetSQLDialect(3);
+    TInternalLog log(own.Db);
+    // The server goes away between the start of the internal transaction and the clock's call.
+    own.Db.InternalTransaction()->BeforeSQLExecute = [&](TObject*, TObject*) { own.Server.Kill(); };
+    const EFbLibraryError e = Raised<EFbLibraryError>([&] { own.Db.Open(); });
+    EXPECT_NE(e.IBErrorCode(), 0);
+    EXPECT_TRUE(own.Db.Connected()) << "the attachment stays";
+    EXPECT_EQ(log.Items, (std::vector<std::string>{"start", "end 0"})) << "rolled back, no OnConnect";
+    EXPECT_FALSE(own.Db.InternalTransaction()->Active());
+}
+
 TEST(QueryValue, InternalTransactionIsCommittedAfterwards) {
     TTestDatabase file;
     file.Execute({"create table t (a integer, s varchar(10), d date)",

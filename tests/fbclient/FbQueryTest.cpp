@@ -264,6 +264,149 @@ TEST(Query, TimestampAtMidnightHasNoTimePart) {
     EXPECT_DOUBLE_EQ(s.Q.Fields(1).AsDateTime(), 0.0);
 }
 
+// One value as the server gives it and its text. The odd rows: a scaled SMALLINT or INTEGER goes
+// through the general floating-point form, so a tiny one takes the exponent form; a time of day
+// below a second is not midnight, so it is shown.
+struct TTextCase {
+    const char* Name;
+    const char* Expression;
+    const char* Text;
+};
+
+constexpr TTextCase kTextCases[] = {
+    {"ScaledZero", "cast(0 as numeric(15,2))", "0"},
+    {"ScaledNegativeBelowOne", "cast(-0.05 as numeric(15,2))", "-0,05"},
+    {"ScaledNegativeTrailingZero", "cast(-12.30 as numeric(15,2))", "-12,3"},
+    {"ScaledNegativeWhole", "cast(-100.00 as numeric(15,2))", "-100"},
+    {"ScaledLargest15", "cast(9999999999999.99 as numeric(15,2))", "9999999999999,99"},
+    {"ScaledSmallest15", "cast(-9999999999999.99 as numeric(15,2))", "-9999999999999,99"},
+    {"ScaledInt64Max", "cast(922337203685477.5807 as numeric(18,4))", "922337203685477,5807"},
+    {"ScaledInt64Min", "cast(-922337203685477.5808 as numeric(18,4))", "-922337203685477,5808"},
+    {"ScaledAllFraction", "cast(0.000000000000000001 as numeric(18,18))", "0,000000000000000001"},
+    {"ScaledNegativeAllFraction", "cast(-0.5 as numeric(18,18))", "-0,5"},
+    {"ScaledSmallint", "cast(-1.5 as numeric(4,2))", "-1,5"},
+    {"ScaledIntegerTiny", "cast(0.00000001 as numeric(9,8))", "1E-8"},
+    {"BigintMax", "cast(9223372036854775807 as bigint)", "9223372036854775807"},
+    {"IntegerMin", "cast(-2147483648 as integer)", "-2147483648"},
+    {"SmallintMax", "cast(32767 as smallint)", "32767"},
+    {"DoubleHuge", "cast(1e300 as double precision)", "1E300"},
+    {"DoubleTinyNegative", "cast(-1.5e-10 as double precision)", "-1,5E-10"},
+    {"DateFirst", "cast('0001-01-01' as date)", "0001-01-01"},
+    {"DateBeforeYear1000", "cast('0999-12-31' as date)", "0999-12-31"},
+    {"DateLast", "cast('9999-12-31' as date)", "9999-12-31"},
+    {"TimestampMidnightBeforeYear1000", "cast('0500-06-15 00:00:00' as timestamp)", "0500-06-15"},
+    {"TimestampJustAfterMidnight", "cast('2024-02-29 00:00:00.0001' as timestamp)", "2024-02-29 00:00:00"},
+    {"TimestampLast", "cast('9999-12-31 23:59:59.9999' as timestamp)", "9999-12-31 23:59:59"},
+    {"TimestampNoon", "cast('1899-12-30 12:00:00' as timestamp)", "1899-12-30 12:00:00"},
+    {"TimeMidnight", "cast('00:00:00' as time)", "00:00:00"},
+    {"TimeLast", "cast('23:59:59.9999' as time)", "23:59:59"},
+    {"TextEmpty", "cast('' as varchar(5))", ""},
+    {"TextAscii", "cast('plain' as varchar(10))", "plain"},
+    {"TextTwoAndThreeByteForms", "cast('€ąź˙Ł' as varchar(10))", "€ąź˙Ł"},
+};
+
+class QueryText : public ::testing::TestWithParam<TTextCase> {};
+
+TEST_P(QueryText, AsStringInTheSuiteFormats) {
+    const TTextCase& c = GetParam();
+    TStatementDb s;
+    TPolishFormats polish;
+    s.Q.SetSQLText(std::string("select ") + c.Expression + " from rdb$database");
+    s.Q.ExecQuery();
+    EXPECT_EQ(s.Q.Fields(0).AsString(), c.Text) << c.Expression;
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, QueryText, ::testing::ValuesIn(kTextCases),
+                         [](const ::testing::TestParamInfo<TTextCase>& info) {
+                             return std::string(info.param.Name);
+                         });
+
+// Dates and times in patterns of other locales: letters in either case, one-letter parts without a
+// leading zero, two-letter years.
+TEST(Query, DateTimeInOtherPatterns) {
+    TStatementDb s;
+    TPolishFormats polish;
+    FormatSettings().ShortDateFormat = "d.MM.yy";
+    FormatSettings().LongTimeFormat = "H:nn:S";
+    const struct {
+        const char* expression;
+        const char* text;
+    } cases[] = {
+        {"cast('0999-02-03 04:05:06' as timestamp)", "3.02.99 4:05:6"},
+        {"cast('0005-11-30 00:00:00' as timestamp)", "30.11.05"},
+        {"cast('2024-12-31 23:59:59' as timestamp)", "31.12.24 23:59:59"},
+        {"cast('00:00:00' as time)", "0:00:0"},
+        {"cast('2000-01-01' as date)", "1.01.00"},
+    };
+    for (const auto& c : cases) {
+        s.Q.SetSQLText(std::string("select ") + c.expression + " from rdb$database");
+        s.Q.ExecQuery();
+        EXPECT_EQ(s.Q.Fields(0).AsString(), c.text) << c.expression;
+        s.Q.Close();
+    }
+    // Patterns longer than any locale has still give the whole text.
+    FormatSettings().ShortDateFormat = std::string(150, '.') + "yyyy";
+    FormatSettings().LongTimeFormat = "hh" + std::string(150, ':');
+    s.Q.SetSQLText("select cast('2024-02-29 13:14:15' as timestamp) from rdb$database");
+    s.Q.ExecQuery();
+    EXPECT_EQ(s.Q.Fields(0).AsString(), std::string(150, '.') + "2024 13" + std::string(150, ':'));
+}
+
+TEST(Query, ExecImmediateReadsOneRowWithoutAServerStatement) {
+    TStatementDb s;
+    TPolishFormats polish;
+    s.Exec("insert into t (id, name, amount) values (7, 'Łódź', -12.5)");
+    s.Q.SetSQLText("select id, name, amount, cast('2024-02-29 13:14:15' as timestamp) from t where id = :id");
+    s.Q.ParamByName("id").SetAsInteger(7);
+    s.Q.ExecImmediate({{kSqlLong, 4}, {kSqlVarying, 40}, {kSqlInt64, 8, -2}, {kSqlTimestamp, 8}});
+    EXPECT_EQ(s.Q.Handle(), 0u);
+    EXPECT_FALSE(s.Q.Prepared());
+    ASSERT_EQ(s.Q.FieldCount(), 4);
+    EXPECT_EQ(s.Q.Fields(0).AsInteger(), 7);
+    EXPECT_EQ(s.Q.Fields(1).AsString(), "Łódź");
+    EXPECT_EQ(s.Q.Fields(2).AsString(), "-12,5");
+    EXPECT_EQ(s.Q.Fields(3).AsString(), "2024-02-29 13:14:15");
+    // The server converts to the type asked for.
+    s.Q.SetSQLText("select 2.75 from rdb$database");
+    s.Q.ExecImmediate({{kSqlVarying, 10}});
+    EXPECT_EQ(s.Q.Fields(0).AsString(), "2.75");
+}
+
+TEST(Query, ExecImmediateFreesAPreparedStatementFirst) {
+    TStatementDb s;
+    s.Q.SetSQLText("select 1 from rdb$database");
+    s.Q.Prepare();
+    ASSERT_NE(s.Q.Handle(), 0u);
+    s.Q.ExecImmediate({{kSqlLong, 4}});
+    EXPECT_EQ(s.Q.Handle(), 0u);
+    EXPECT_EQ(s.Q.Fields(0).AsInteger(), 1);
+    s.Q.ExecQuery(); // prepares anew
+    EXPECT_TRUE(s.Q.Prepared());
+    EXPECT_EQ(s.Q.Fields(0).AsInteger(), 1);
+}
+
+TEST(Query, ExecImmediateFailuresComeFromTheServer) {
+    TStatementDb s;
+    s.Exec("insert into t (id) values (1)");
+    s.Exec("insert into t (id) values (2)");
+    const struct {
+        const char* sql;
+        ISC_STATUS code;
+    } cases[] = {
+        {"select id from t", isc_sing_select_err},
+        {"select id from t where id = 3", isc_stream_eof},
+        {"select nothing from nowhere", isc_dsql_error},
+    };
+    for (const auto& c : cases) {
+        s.Q.SetSQLText(c.sql);
+        const EFbLibraryError e = Raised<EFbLibraryError>([&] { s.Q.ExecImmediate({{kSqlLong, 4}}); });
+        EXPECT_EQ(e.IBErrorCode(), c.code) << c.sql;
+        EXPECT_EQ(e.RaiserName(), "Q") << c.sql;
+        EXPECT_EQ(s.Q.FieldCount(), 0) << c.sql;
+    }
+    EXPECT_TRUE(s.Tr.Active()) << "the transaction is the caller's";
+}
+
 TEST(Query, AFailedFetchClosesTheCursor) {
     TStatementDb s;
     s.Exec("insert into t (id) values (2)");
