@@ -63,6 +63,12 @@ void PrepareFor(TkwDatabase& database, const TLayerDatabase& db) {
     database.PrepareParams();
 }
 
+TAttached::TAttached(const std::vector<std::string>& schema) : File(schema) {
+    Db.SetName("DB_TEST");
+    PrepareFor(Db, File);
+    Db.SetConnected(true);
+}
+
 TOutcome Outcome(const std::function<void()>& action) {
     TOutcome outcome;
     try {

@@ -69,6 +69,34 @@ struct TOutcome {
 };
 TOutcome Outcome(const std::function<void()>& action);
 
+// The routes of a failure through the exception handler: the mode and options of the guarded
+// operation, whether the user sees the database error window, and what the caller gets.
+struct TFailureRoute {
+    const char* Name;
+    TkwDbErrorHandlingType Mode;
+    const char* Options;
+    bool Window;
+    TRaised Raised;
+};
+inline constexpr TFailureRoute kFailureRoutes[] = {
+    {"WindowThenAbort", htOknoIAbort, "", true, rsAbort},
+    {"WindowThenGoOn", htOknoIAbort, "-a", true, rsNothing},
+    {"NoWindowAbort", htOknoIAbort, "-e", false, rsAbort},
+    {"BezOknaRaises", htBezOkna, "", false, rsKwDbError},
+    {"BezOknaGoesOn", htBezOkna, "-a", false, rsNothing},
+};
+inline std::string RouteName(const ::testing::TestParamInfo<TFailureRoute>& info) {
+    return info.param.Name;
+}
+
+// A TkwDatabase attached as the system account to a database of the test's own.
+struct TAttached {
+    explicit TAttached(const std::vector<std::string>& schema = {});
+    TSystemPassword Password;
+    TLayerDatabase File;
+    TkwDatabase Db;
+};
+
 // Every text the fake user interface was shown.
 std::vector<std::string> ShownTexts(const TFakeUi& ui);
 // Fails the test when the test server's password is in any of the texts or in any file under dir.
