@@ -11,18 +11,7 @@
 
 std::string MakeIbDatabaseName(bool remote, const std::string& serwer, TIBNetProtocol protocol,
                                const std::string& dir, const std::string& fileName) {
-    const std::string path = MakeFileName(dir, fileName);
-    if (!remote)
-        return path;
-    switch (protocol) {
-    case npTCP:
-        return serwer + ":" + path;
-    case npNamedPipes:
-        return "\\\\" + serwer + "\\" + path;
-    case npSPX:
-        return serwer + "@" + path;
-    }
-    return {};
+    return DatabaseLocation(remote, serwer, protocol, MakeFileName(dir, fileName));
 }
 
 std::string StrUserName() {

@@ -3,11 +3,9 @@
 #include "dberrors/DbErrorHandler.h"
 #include "fbclient/FbTransaction.h"
 
-bool TkwSQL::kwExecQuery(const std::string& options) {
-    if (!Database() && Transaction())
-        SetDatabase(Transaction()->DefaultDatabase());
+template <class TFn> bool TkwSQL::Guarded(TFn operation, const std::string& options) {
     try {
-        ExecQuery();
+        operation();
     } catch (...) {
         HandleException(std::current_exception(), options);
         return false;
@@ -15,14 +13,14 @@ bool TkwSQL::kwExecQuery(const std::string& options) {
     return true;
 }
 
+bool TkwSQL::kwExecQuery(const std::string& options) {
+    if (!Database() && Transaction())
+        SetDatabase(Transaction()->DefaultDatabase());
+    return Guarded([this] { ExecQuery(); }, options);
+}
+
 bool TkwSQL::kwClose(const std::string& options) {
-    try {
-        Close();
-    } catch (...) {
-        HandleException(std::current_exception(), options);
-        return false;
-    }
-    return true;
+    return Guarded([this] { Close(); }, options);
 }
 
 void TkwSQL::HandleException(std::exception_ptr error, const std::string& options) {

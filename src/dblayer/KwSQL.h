@@ -33,6 +33,9 @@ protected:
     virtual std::string ClassName() const { return "TkwSQL"; }
 
 private:
+    // Runs the operation; a failure goes to the handler and gives false.
+    template <class TFn> bool Guarded(TFn operation, const std::string& options);
+
     std::exception_ptr FLastError;
     std::shared_ptr<const EFbError> FLastIbError;
     std::string FLastErrorS;

@@ -11,6 +11,18 @@
 
 namespace {
 
+// A framework transaction begun on an attached database, and a statement on it.
+struct TStatement {
+    explicit TStatement(const std::vector<std::string>& schema = {}) : Base(schema) {
+        Transaction.SetDefaultDatabase(&Base.Db);
+        EXPECT_TRUE(Transaction.kwBeginTrans(""));
+        Sql.SetTransaction(&Transaction);
+    }
+    TAttached Base;
+    TkwTransaction Transaction;
+    TkwSQL Sql;
+};
+
 // A transaction's server-time statement is bound to the transaction alone; run, it takes the
 // transaction's database, set only after the statement was made.
 TEST(KwSQL, BoundOnlyToATransactionTakesItsDatabase) {
@@ -54,12 +66,8 @@ TEST(KwSQL, KeepsItsOwnDatabase) {
 // the user reads the message in an error window.
 TEST(KwSQL, FailureThatIsNoClientError) {
     TFakeUi ui;
-    TAttached base;
-    TkwTransaction transaction;
-    transaction.SetDefaultDatabase(&base.Db);
-    ASSERT_TRUE(transaction.kwBeginTrans(""));
-    TkwSQL sql;
-    sql.SetTransaction(&transaction);
+    TStatement s;
+    TkwSQL& sql = s.Sql;
     sql.SetSQLText("select 1 from RDB$DATABASE");
     sql.BeforeExecute = [](TObject*) { throw Exception("X"); };
     const TOutcome outcome = Outcome([&] { sql.kwExecQuery(""); });
@@ -79,13 +87,9 @@ class ExecFailure : public ::testing::TestWithParam<TFailureRoute> {};
 TEST_P(ExecFailure, ThroughTheHandler) {
     const TFailureRoute& route = GetParam();
     TFakeUi ui;
-    TAttached base({"create table T (ID integer not null, constraint PK_T primary key (ID))",
-                    "insert into T values (1)"});
-    TkwTransaction transaction;
-    transaction.SetDefaultDatabase(&base.Db);
-    ASSERT_TRUE(transaction.kwBeginTrans(""));
-    TkwSQL sql;
-    sql.SetTransaction(&transaction);
+    TStatement s({"create table T (ID integer not null, constraint PK_T primary key (ID))",
+                  "insert into T values (1)"});
+    TkwSQL& sql = s.Sql;
     sql.SetSQLText("insert into T values (:ID)");
     sql.ParamByName("ID").SetAsInteger(1);
 
@@ -106,7 +110,7 @@ TEST_P(ExecFailure, ThroughTheHandler) {
         EXPECT_EQ(w.IBErrorCode, 335544665);
         EXPECT_EQ(w.ObjectName, "TkwSQL");
         EXPECT_EQ(w.DatabaseName, "DB_TEST");
-        EXPECT_EQ(w.Database, &base.Db);
+        EXPECT_EQ(w.Database, &s.Base.Db);
         EXPECT_EQ(w.Sql, "insert into T values (:ID)\n");
         EXPECT_EQ(w.Params, std::vector<std::string>{"ID: 1"});
     }
@@ -114,8 +118,9 @@ TEST_P(ExecFailure, ThroughTheHandler) {
     EXPECT_EQ(sql.LastIbError()->IBErrorCode(), 335544665);
     EXPECT_EQ(sql.LastErrorS(), sql.LastIbError()->Message());
     EXPECT_EQ(LastDbErrorCode(), 335544665);
-    ExpectNoPassword(ShownTexts(ui), base.File.Dir.Path());
-    ExpectNoPassword({outcome.Message, outcome.PolMessage, sql.LastErrorS()}, base.File.Dir.Path() / "none");
+    ExpectNoPassword(ShownTexts(ui), s.Base.File.Dir.Path());
+    ExpectNoPassword({outcome.Message, outcome.PolMessage, sql.LastErrorS()},
+                     s.Base.File.Dir.Path() / "none");
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, ExecFailure, ::testing::ValuesIn(kFailureRoutes), RouteName);
