@@ -115,18 +115,23 @@ void TLokalizacjaBazyFile::Save() {
     }
 }
 
-std::string TLokalizacjaBazyFile::LocationString() const {
-    if (!FRemoteSerwer)
-        return FDatabaseDir;
-    switch (FProtocolName) {
+std::string DatabaseLocation(bool remote, const std::string& serwer, TIBNetProtocol protocol,
+                             const std::string& path) {
+    if (!remote)
+        return path;
+    switch (protocol) {
     case npTCP:
-        return FSerwerName + ":" + FDatabaseDir;
+        return serwer + ":" + path;
     case npNamedPipes:
-        return "\\\\" + FSerwerName + "\\" + FDatabaseDir;
+        return "\\\\" + serwer + "\\" + path;
     case npSPX:
-        return FSerwerName + "@" + FDatabaseDir;
+        return serwer + "@" + path;
     }
     return {};
+}
+
+std::string TLokalizacjaBazyFile::LocationString() const {
+    return DatabaseLocation(FRemoteSerwer, FSerwerName, FProtocolName, FDatabaseDir);
 }
 
 void TLokalizacjaBazyFile::MakeBackup() {
@@ -143,4 +148,6 @@ void TLokalizacjaBazyFile::RestoreFromBackup() {
     platform::RenameFile(BackupFileName(), FIniFileName);
 }
 
-void TLokalizacjaBazyFile::DeleteBackup() { platform::DeleteFile(BackupFileName()); }
+void TLokalizacjaBazyFile::DeleteBackup() {
+    platform::DeleteFile(BackupFileName());
+}

@@ -14,6 +14,11 @@ class TProfileFile;
 // (read from a file) and are kept as they are.
 enum TIBNetProtocol : std::uint8_t { npTCP = 0, npNamedPipes = 1, npSPX = 2 };
 
+// A database location in the suite's forms: local, the path; remote, the server and the path as
+// "srv:path" (TCP), "\\srv\path" (named pipes), "srv@path" (SPX); empty for another protocol value.
+std::string DatabaseLocation(bool remote, const std::string& serwer, TIBNetProtocol protocol,
+                             const std::string& path);
+
 class TLokalizacjaBazyFile {
 public:
     // An empty path means baza.set in the executable's directory. Touches no file.
