@@ -10,34 +10,36 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 namespace {
 
 constexpr const char* kSection = "MAIN";
+constexpr const char* kVrlKey = "\\Software\\VRL";
 
 // "0x"/"0X" with at least one more character is hexadecimal, anything else decimal; a value that
-// does not parse (or is out of the 32-bit range) gives the default.
-std::int32_t ParseInteger(const std::string& text, std::int32_t def) {
+// does not parse (or is out of the 32-bit range) gives nothing.
+std::optional<std::int32_t> ParseInteger(const std::string& text) {
     if (text.empty())
-        return def;
+        return std::nullopt;
     const bool hex = text.size() >= 3 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const char* begin = text.c_str() + (hex ? 2 : 0);
     if (hex && (*begin == '-' || *begin == '+' || *begin == ' '))
-        return def;
+        return std::nullopt;
     char* end = nullptr;
     errno = 0;
     if (hex) {
         const unsigned long long v = std::strtoull(begin, &end, 16);
         if (errno || *end || v > 0xFFFFFFFFull)
-            return def;
+            return std::nullopt;
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
     }
     if (*begin == ' ' || *begin == '\t')
-        return def;
+        return std::nullopt;
     const long long v = std::strtoll(begin, &end, 10);
     if (errno || *end || v < INT32_MIN || v > INT32_MAX)
-        return def;
+        return std::nullopt;
     return static_cast<std::int32_t>(v);
 }
 
@@ -59,17 +61,32 @@ void TLokalizacjaBazyFile::Load() {
     try {
         const std::string exeDir = platform::ExeDir();
         const platform::TProfileText ini = FiniFile->Read();
-        auto read = [&ini](const char* key, const std::string& def) {
-            return ini.ReadString(kSection, key, def);
+        // A text no value can be: the key is missing when it comes back.
+        const std::string absent(1, '\0');
+        std::size_t index = 0;
+        auto read = [&](const char* key, const std::string& def) {
+            TKeyOrigin& o = FKeyOrigins[index++];
+            const std::string v = ini.ReadString(kSection, key, absent);
+            o.Key = key;
+            o.InFile = v != absent;
+            o.FileText = o.InFile ? v : std::string();
+            o.FromFile = o.InFile;
+            return o.InFile ? v : def;
         };
         auto readNonEmpty = [&](const char* key, const std::string& def) {
             const std::string v = read(key, "");
+            FKeyOrigins[index - 1].FromFile = !v.empty();
             return v.empty() ? def : v;
         };
-        FRemoteSerwer = ParseInteger(read("REMOTE", ""), 1) != 0;
+        auto readInteger = [&](const char* key, std::int32_t def) {
+            const std::optional<std::int32_t> v = ParseInteger(read(key, ""));
+            FKeyOrigins[index - 1].FromFile = v.has_value();
+            return v.value_or(def);
+        };
+        FRemoteSerwer = readInteger("REMOTE", 1) != 0;
         FSerwerName = read("SERWER_NAME", "localhost");
         // One byte: only the low eight bits count, unmapped values stay as they are.
-        FProtocolName = static_cast<TIBNetProtocol>(ParseInteger(read("PROTOCOL_NAME", ""), npTCP) & 0xFF);
+        FProtocolName = static_cast<TIBNetProtocol>(readInteger("PROTOCOL_NAME", npTCP) & 0xFF);
         FDatabaseDir = readNonEmpty("DATABASE_DIR", MakeFileName(exeDir, "BAZA"));
         SharedDir = readNonEmpty("SHARED_DIR", MakeFileName(exeDir, "SHARED"));
         ProfileDir = readNonEmpty("PROFIL_DIR", SharedDir);
@@ -109,7 +126,7 @@ void TLokalizacjaBazyFile::Save() {
         fail();
 
     platform::TRegistry registry(platform::TRootKey::HKEY_CURRENT_USER);
-    if (registry.OpenKey("\\Software\\VRL", false)) {
+    if (registry.OpenKey(kVrlKey, false)) {
         registry.WriteString("sciezka_baza", LocationString());
         registry.CloseKey();
     }
@@ -150,4 +167,8 @@ void TLokalizacjaBazyFile::RestoreFromBackup() {
 
 void TLokalizacjaBazyFile::DeleteBackup() {
     platform::DeleteFile(BackupFileName());
+}
+
+bool TLokalizacjaBazyFile::PublishesLocation() {
+    return platform::TRegistry(platform::TRootKey::HKEY_CURRENT_USER).KeyExists(kVrlKey);
 }

@@ -2,6 +2,7 @@
 // baza.set: the suite's connection settings beside the executable, its one-level backup, and the
 // database location published in the per-user registry store on every save.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,6 +19,14 @@ enum TIBNetProtocol : std::uint8_t { npTCP = 0, npNamedPipes = 1, npSPX = 2 };
 // "srv:path" (TCP), "\\srv\path" (named pipes), "srv@path" (SPX); empty for another protocol value.
 std::string DatabaseLocation(bool remote, const std::string& serwer, TIBNetProtocol protocol,
                              const std::string& path);
+
+// Where one key's value came from in the last Load.
+struct TKeyOrigin {
+    const char* Key = "";
+    bool InFile = false;  // the file has the key (its text in FileText)
+    bool FromFile = false; // the value is the file's; otherwise the key's default or replacement
+    std::string FileText;
+};
 
 class TLokalizacjaBazyFile {
 public:
@@ -38,6 +47,8 @@ public:
     std::string BackupFileName() const { return FIniFileName + "~"; }
     // The location string published in the registry: the database directory in one of the four forms.
     std::string LocationString() const;
+    // True when a save writes the location into the registry: the per-user key \Software\VRL exists.
+    static bool PublishesLocation();
 
     const std::string& FileName() const { return FIniFileName; }
     bool RemoteSerwer() const { return FRemoteSerwer; }
@@ -48,6 +59,9 @@ public:
     void SetSerwerName(const std::string& value) { FSerwerName = value; }
     TIBNetProtocol ProtocolName() const { return FProtocolName; }
     void SetProtocolName(TIBNetProtocol value) { FProtocolName = value; }
+
+    // The seven keys in the order of the file, as the last successful Load found them.
+    const std::array<TKeyOrigin, 7>& KeyOrigins() const { return FKeyOrigins; }
 
     std::string SharedDir;
     std::string ProfileDir;
@@ -63,4 +77,5 @@ private:
     std::string FSerwerName;
     TIBNetProtocol FProtocolName = npTCP;
     std::unique_ptr<platform::TProfileFile> FiniFile;
+    std::array<TKeyOrigin, 7> FKeyOrigins{};
 };
