@@ -5,9 +5,20 @@
 #include <mutex>
 #include <vector>
 
+namespace {
+std::string& PlatformClientLibrary() {
+    static std::string name = kPlatformClientLibrary;
+    return name;
+}
+} // namespace
+
+void SetPlatformClientLibrary(const std::string& fileName) {
+    PlatformClientLibrary() = fileName.empty() ? std::string(kPlatformClientLibrary) : fileName;
+}
+
 std::string FbLibraryFileName(const std::string& libraryName) {
     // The suite names the Windows client; on Linux the same client is libfbclient.
-    return libraryName == kDefaultLibraryName ? std::string(kPlatformClientLibrary) : libraryName;
+    return libraryName == kDefaultLibraryName ? PlatformClientLibrary() : libraryName;
 }
 
 EOSError::EOSError(int errorCode, const std::string& systemText)

@@ -22,6 +22,10 @@ using TFbStatus = std::intptr_t;
 inline constexpr const char* kDefaultLibraryName = "gds32.dll";
 inline constexpr const char* kPlatformClientLibrary = "libfbclient.so.2";
 std::string FbLibraryFileName(const std::string& libraryName);
+// Puts another file in the place of kPlatformClientLibrary for the rest of the process (the command
+// line's --client-library); an empty name puts the platform's back. Takes effect for libraries
+// loaded afterwards only: a loaded one stays registered under the default name.
+void SetPlatformClientLibrary(const std::string& fileName);
 
 // The operating system's error, in the system's standard form "System Error.  Code: %d.\r\n%s".
 class EOSError : public Exception {

@@ -1,6 +1,7 @@
 #include "platform/DynamicLibrary.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 namespace platform {
 
@@ -37,6 +38,18 @@ void* TDynamicLibrary::Symbol(const char* name) {
     void* address = ::dlsym(FHandle, name);
     FLastError = address ? std::string() : TakeLoaderError(std::string("undefined symbol: ") + name);
     return address;
+}
+
+std::string LoadedModulePath(const std::string& fileName) {
+    void* handle = ::dlopen(fileName.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+    if (!handle)
+        return {};
+    std::string path;
+    link_map* map = nullptr;
+    if (::dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name)
+        path = map->l_name;
+    ::dlclose(handle);
+    return path;
 }
 
 } // namespace platform

@@ -30,4 +30,8 @@ private:
     std::string FLastError;
 };
 
+// The full path of the file the loader took for fileName, when that module is loaded already; empty
+// otherwise. Loads nothing.
+std::string LoadedModulePath(const std::string& fileName);
+
 } // namespace platform
