@@ -1,5 +1,6 @@
 #include "ui/IbErrorWnd.h"
 
+#include "dberrors/ConnectionDiagnosis.h"
 #include "dberrors/ErrorTranslation.h"
 #include "fbclient/FbErrors.h"
 #include "fbclient/FbXSQLDA.h"
@@ -211,6 +212,12 @@ void TfIbErrorWnd::FillDetails(const std::string& sql, const TFbXSQLDA* params) 
           << QStringLiteral("Baza danych :") + QString::fromStdString(FIBDatabaseName)
           << QStringLiteral("Obiekt :") + QString::fromStdString(FObjectName) << QString()
           << QStringLiteral("Treść : ") + MessageLines(FbError->Message());
+    // Without a statement the failure is the attachment's own: say what most likely is wrong.
+    if (sql.empty()) {
+        const std::string diagnosis = ConnectionDiagnosis(*FbError, FIBDatabaseName, FDatabase);
+        if (!diagnosis.empty())
+            lines << QString() << QStringLiteral("Przyczyna : ") + QString::fromStdString(diagnosis);
+    }
     if (!sql.empty()) {
         lines << QString() << QString() << QString() << QStringLiteral("Skrypt:") << MessageLines(sql);
         if (params && params->Count() > 0) {

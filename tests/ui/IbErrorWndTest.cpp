@@ -167,6 +167,30 @@ TEST(IbErrorWnd, DetailsEndByWhatWasGiven) {
                            "Parametry:", "NAZWA: Żółta <łąka>", "ID: 7", "NAZWA: Żółta <łąka>"}));
 }
 
+// A failed attachment (no statement) gets the diagnosis under the server's message; a statement's
+// error of the same code does not, so no probe runs for it.
+TEST(IbErrorWnd, DetailsOfAFailedAttachmentSayWhatIsWrong) {
+    const EFbLibraryError e =
+        MakeError(335544721, "Unable to complete network request to host \"nosuchhost.invalid\".\r\n", -902);
+    auto details = [&](const std::string& sql) {
+        TQtUserInterface ui;
+        QStringList lines;
+        WhenModal([&](QWidget* w) {
+            lines = In<QPlainTextEdit>(w, "M_details")->toPlainText().split(u'\n');
+            In<QPushButton>(w, "BBok")->click();
+        });
+        ShowIbErrorWnd(e, "nosuchhost.invalid:/dane/systemkw.gdb", "", nullptr, sql, nullptr);
+        return lines;
+    };
+    const QStringList attach = details("");
+    ASSERT_GE(attach.size(), 3);
+    EXPECT_EQ(attach.mid(5, 1), QStringList{"Treść : Unable to complete network request to host \"nosuchhost.invalid\"."});
+    EXPECT_EQ(attach.mid(attach.size() - 2),
+              (QStringList{"", "Przyczyna : Nazwa serwera „nosuchhost.invalid” nie wskazuje żadnego adresu: popraw "
+                               "nazwę serwera w ustawieniach albo wpisz ją do DNS lub do /etc/hosts."}));
+    EXPECT_FALSE(details("select 1 from RDB$DATABASE").join(u'\n').contains("Przyczyna"));
+}
+
 TEST(IbErrorWnd, ToggleMenuItemAndAltSStayInStep) {
     auto inStep = [](QWidget* w) {
         const bool down = In<QPushButton>(w, "SB_details")->isChecked();
