@@ -341,7 +341,7 @@ TEST_F(Cli, FailuresAndTheirDiagnosis) {
         EXPECT_TRUE(Has(Str(o, "serverMessage"), r.ServerMessage)) << Str(o, "serverMessage");
         EXPECT_FALSE(Str(o, "serverMessage").empty());
         EXPECT_TRUE(Has(text.Out, "Błąd podczas łączenia z bazą danych.")) << text.Out;
-        EXPECT_TRUE(Has(text.Out, std::string("Przyczyna: ") + r.Diagnosis)) << text.Out;
+        EXPECT_TRUE(Has(text.Out, "Przyczyna: " + Str(o, "diagnosis") + "\n")) << text.Out;
         EXPECT_TRUE(Has(text.Out, Str(o, "serverMessage"))) << "the server's message in full";
     }
 }
