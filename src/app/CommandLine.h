@@ -16,7 +16,7 @@ inline constexpr int kExitTimeout = 3;
 
 struct TCommandLine {
     TCommandMode Mode = cmDialog;
-    bool StartServer = false;  // the answer "Tak" to the question about a local server
+    bool StartServer = false; // the answer "Tak" to the question about a local server
     bool Json = false;
     int TimeoutSeconds = 0;    // 0: wait as long as the client library does
     std::string SettingsFile;  // empty: baza.set beside the program

@@ -12,8 +12,9 @@
 
 #include <string>
 
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 void WriteJson(std::FILE* out, const QJsonObject& object) {
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
@@ -114,10 +115,13 @@ int RunShow(const TCommandLine& command, std::FILE* out) {
     }
     std::string text = "Plik ustawień: " + settings.FileName() + "\n[MAIN]\n";
     for (std::size_t i = 0; i < origins.size(); ++i)
-        text += std::string(origins[i].Key) + "=" + EffectiveValue(settings, i) + "    ; " + OriginText(origins[i]) + "\n";
+        text += std::string(origins[i].Key) + "=" + EffectiveValue(settings, i) + "    ; " +
+                OriginText(origins[i]) + "\n";
     if (settings.RemoteSerwer())
-        text += std::string("Protokół: ") +
-                (*ProtocolText(settings.ProtocolName()) ? ProtocolText(settings.ProtocolName()) : "nieznany") + "\n";
+        text +=
+            std::string("Protokół: ") +
+            (*ProtocolText(settings.ProtocolName()) ? ProtocolText(settings.ProtocolName()) : "nieznany") +
+            "\n";
     text += "Nazwa bazy danych: " + databaseName + "\n";
     text += "Wartość rejestru sciezka_baza: " + location +
             (published ? "  (zapisywana przy zapisie ustawień)\n"

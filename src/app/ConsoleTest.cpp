@@ -96,18 +96,32 @@ std::string SettingsProblem(const TLokalizacjaBazyFile& s) {
     if (s.SerwerName().empty())
         return "Baza na zdalnym serwerze, ale nazwa serwera (SERWER_NAME) jest pusta.";
     if (s.ProtocolName() > npSPX)
-        return "Nieznany protokół sieciowy PROTOCOL_NAME=" + std::to_string(static_cast<unsigned>(s.ProtocolName())) +
+        return "Nieznany protokół sieciowy PROTOCOL_NAME=" +
+               std::to_string(static_cast<unsigned>(s.ProtocolName())) +
                " (dozwolone 0 TCP, 1 NamedPipe, 2 SPX).";
     return {};
 }
 
-int BadSettings(const TCommandLine& command, std::FILE* out, const std::string& settingsFile, const std::string& why) {
+int BadSettings(const TCommandLine& command, std::FILE* out, const std::string& settingsFile,
+                const std::string& why) {
     if (command.Json)
-        WriteJson(out, {{"ok", false}, {"exitCode", kExitBadUsage}, {"settingsFile", Q(settingsFile)},
+        WriteJson(out, {{"ok", false},
+                        {"exitCode", kExitBadUsage},
+                        {"settingsFile", Q(settingsFile)},
                         {"message", Q("Błędne ustawienia: " + why)}});
     else
         WriteText(out, "Błędne ustawienia: " + why + "\n");
     return kExitBadUsage;
+}
+
+// The six settings of the suite's system database, in the order the Test command sets them.
+template <class T> void CopySettings(const TLokalizacjaBazyFile& settings, T& target) {
+    target.SetRemoteSerwer(settings.RemoteSerwer());
+    target.SetSerwerName(settings.SerwerName());
+    target.SetProtocolName(settings.ProtocolName());
+    target.SetDatabaseDir(settings.DatabaseDir());
+    target.SetDatabaseFileName(kSystemDatabase);
+    target.SetDatabaseFileExt(settings.DatabaseFileExt);
 }
 
 // The outcome of the Test command's connection test, and what a terminal reports beside it.
@@ -116,7 +130,7 @@ struct TConnectionTestResult {
     std::string ErrorText; // the failed attachment's message
     int IBErrorCode = 0;
     int SQLCode = 0;
-    TAttachmentInfo Info;  // a successful attachment only
+    TAttachmentInfo Info; // a successful attachment only
 };
 
 // The connection test of the dialog's Test command on these settings, without its windows: the
@@ -126,12 +140,7 @@ TConnectionTestResult RunConnectionTest(const TLokalizacjaBazyFile& settings) {
     TConnectionTestResult result;
 #ifdef ZELWAN_HAS_TEST_DATABASE_CONNECT
     TTestDatabaseConnect test;
-    test.SetRemoteSerwer(settings.RemoteSerwer());
-    test.SetSerwerName(settings.SerwerName());
-    test.SetProtocolName(settings.ProtocolName());
-    test.SetDatabaseDir(settings.DatabaseDir());
-    test.SetDatabaseFileName(kSystemDatabase);
-    test.SetDatabaseFileExt(settings.DatabaseFileExt);
+    CopySettings(settings, test);
     test.OnConnected = [&result](TkwDatabase& database) { result.Info = ReadAttachmentInfo(database); };
     result.Ok = test.Test(false);
     result.ErrorText = test.LastErrorStr();
@@ -146,12 +155,7 @@ TConnectionTestResult RunConnectionTest(const TLokalizacjaBazyFile& settings) {
         StartServer();
         QSleep(2000);
     }
-    database.SetRemoteSerwer(settings.RemoteSerwer());
-    database.SetSerwerName(settings.SerwerName());
-    database.SetProtocolName(settings.ProtocolName());
-    database.SetDatabaseDir(settings.DatabaseDir());
-    database.SetDatabaseFileName(kSystemDatabase);
-    database.SetDatabaseFileExt(settings.DatabaseFileExt);
+    CopySettings(settings, database);
     database.PrepareParams();
     try {
         database.SetConnected(true);
@@ -188,8 +192,11 @@ int RunTest(const TCommandLine& command, std::FILE* out) {
     {
         TWatchdog watchdog(command.TimeoutSeconds, [&] {
             if (command.Json)
-                WriteJson(out, {{"ok", false}, {"exitCode", kExitTimeout}, {"databaseName", Q(databaseName)},
-                                {"message", Q(timeoutText)}, {"timeoutSeconds", command.TimeoutSeconds}});
+                WriteJson(out, {{"ok", false},
+                                {"exitCode", kExitTimeout},
+                                {"databaseName", Q(databaseName)},
+                                {"message", Q(timeoutText)},
+                                {"timeoutSeconds", command.TimeoutSeconds}});
             else
                 WriteText(out, timeoutText + "\n");
         });
@@ -209,11 +216,15 @@ int RunTest(const TCommandLine& command, std::FILE* out) {
     if (result.Ok) {
         const bool embedded = info.NetworkProtocol.empty();
         if (command.Json) {
-            WriteJson(out, {{"ok", true}, {"exitCode", kExitOk}, {"message", "Ustanowiono połączenie z bazą danych."},
-                            {"settingsFile", Q(settings.FileName())}, {"databaseName", Q(databaseName)},
+            WriteJson(out, {{"ok", true},
+                            {"exitCode", kExitOk},
+                            {"message", "Ustanowiono połączenie z bazą danych."},
+                            {"settingsFile", Q(settings.FileName())},
+                            {"databaseName", Q(databaseName)},
                             {"serverVersion", Q(info.ServerVersion)},
                             {"attachment", embedded ? "embedded" : "server"},
-                            {"networkProtocol", Q(info.NetworkProtocol)}, {"clientLibrary", Q(info.LibraryFile)},
+                            {"networkProtocol", Q(info.NetworkProtocol)},
+                            {"clientLibrary", Q(info.LibraryFile)},
                             {"elapsedMs", elapsedMs}});
         } else {
             char ms[32];
@@ -231,20 +242,24 @@ int RunTest(const TCommandLine& command, std::FILE* out) {
         databaseName, result.IBErrorCode, result.ErrorText, FbLibraryFileName(kDefaultLibraryName)));
     const std::string message = TConsoleUserInterface::PlainText(result.ErrorText);
     if (command.Json) {
-        QJsonObject o{{"ok", false}, {"exitCode", kExitConnectFailed},
-                      {"message", "Błąd podczas łączenia z bazą danych."}, {"serverMessage", Q(message)},
-                      {"ibErrorCode", result.IBErrorCode}, {"sqlCode", result.SQLCode},
-                      {"settingsFile", Q(settings.FileName())}, {"databaseName", Q(databaseName)},
+        QJsonObject o{{"ok", false},
+                      {"exitCode", kExitConnectFailed},
+                      {"message", "Błąd podczas łączenia z bazą danych."},
+                      {"serverMessage", Q(message)},
+                      {"ibErrorCode", result.IBErrorCode},
+                      {"sqlCode", result.SQLCode},
+                      {"settingsFile", Q(settings.FileName())},
+                      {"databaseName", Q(databaseName)},
                       {"elapsedMs", elapsedMs}};
         if (!diagnosis.Text.empty())
             o.insert("diagnosis", Q(diagnosis.Text));
         WriteJson(out, o);
     } else {
-        std::string text = "Błąd podczas łączenia z bazą danych.\nBaza danych: " + databaseName + "\n" + message + "\n";
+        std::string text =
+            "Błąd podczas łączenia z bazą danych.\nBaza danych: " + databaseName + "\n" + message + "\n";
         if (!diagnosis.Text.empty())
             text += "Przyczyna: " + diagnosis.Text + "\n";
         WriteText(out, text);
     }
     return kExitConnectFailed;
 }
-

@@ -9,7 +9,9 @@
 TConsoleUserInterface::TConsoleUserInterface(bool yesAnswer, std::FILE* out)
     : FYes(yesAnswer), FOut(out), FPrevious(SetUserInterface(this)) {}
 
-TConsoleUserInterface::~TConsoleUserInterface() { SetUserInterface(FPrevious); }
+TConsoleUserInterface::~TConsoleUserInterface() {
+    SetUserInterface(FPrevious);
+}
 
 std::string TConsoleUserInterface::PlainText(const std::string& tresc) {
     std::string out;
@@ -34,9 +36,11 @@ void TConsoleUserInterface::Write(const std::string& text) {
     std::fflush(FOut);
 }
 
-TKomButtonType TConsoleUserInterface::KomNew(const std::string& tresc, const std::vector<TKomButtonType>& przyciski,
-                                             TKomButtonType domyslny, TKomRodzajOkna, const std::string& opisyDodatkowe,
-                                             const std::string&, int, const TArrayKDodIkony*, int) {
+TKomButtonType TConsoleUserInterface::KomNew(const std::string& tresc,
+                                             const std::vector<TKomButtonType>& przyciski,
+                                             TKomButtonType domyslny, TKomRodzajOkna,
+                                             const std::string& opisyDodatkowe, const std::string&, int,
+                                             const TArrayKDodIkony*, int) {
     std::string text = PlainText(tresc);
     if (!opisyDodatkowe.empty())
         text += "\n" + PlainText(opisyDodatkowe);
@@ -50,15 +54,17 @@ TKomButtonType TConsoleUserInterface::KomNew(const std::string& tresc, const std
     return FYes ? kTak : kNie;
 }
 
-void TConsoleUserInterface::ShowErrorBox(const std::string& text) { Write(PlainText(text)); }
+void TConsoleUserInterface::ShowErrorBox(const std::string& text) {
+    Write(PlainText(text));
+}
 
 void TConsoleUserInterface::ShowIbErrorWnd(const EFbError& error, const std::string& databaseName,
                                            const std::string& objectName, TFbCustomDatabase* database,
                                            const std::string& sql, const TFbXSQLDA*) {
     std::string text = PlainText(IbErrorToStr(error, database));
-    text += "\nKod wyjątku : " + std::to_string(error.IBErrorCode()) + "\nKod SQL : " +
-            std::to_string(error.SQLCode()) + "\nBaza danych :" + databaseName + "\nObiekt :" + objectName +
-            "\nTreść : " + PlainText(error.Message());
+    text += "\nKod wyjątku : " + std::to_string(error.IBErrorCode()) +
+            "\nKod SQL : " + std::to_string(error.SQLCode()) + "\nBaza danych :" + databaseName +
+            "\nObiekt :" + objectName + "\nTreść : " + PlainText(error.Message());
     if (sql.empty()) {
         const std::string diagnosis = ConnectionDiagnosis(error, databaseName, database);
         if (!diagnosis.empty())
@@ -69,6 +75,7 @@ void TConsoleUserInterface::ShowIbErrorWnd(const EFbError& error, const std::str
     Write(text);
 }
 
-std::string TConsoleUserInterface::SelDir(const std::string& katalog, bool, const std::string&, const std::string&) {
+std::string TConsoleUserInterface::SelDir(const std::string& katalog, bool, const std::string&,
+                                          const std::string&) {
     return katalog;
 }

@@ -22,7 +22,8 @@ public:
                           int skala) override;
     void ShowErrorBox(const std::string& text) override;
     void ShowIbErrorWnd(const EFbError& error, const std::string& databaseName, const std::string& objectName,
-                        TFbCustomDatabase* database, const std::string& sql, const TFbXSQLDA* params) override;
+                        TFbCustomDatabase* database, const std::string& sql,
+                        const TFbXSQLDA* params) override;
     // There is nobody to choose: the answer of a cancelled chooser.
     std::string SelDir(const std::string& katalog, bool tworz, const std::string& etykieta,
                        const std::string& tytul) override;

@@ -26,15 +26,21 @@ constexpr int isc_io_access_err = 335544739;
 constexpr int isc_lock_dir_access = 335544992;
 constexpr int isc_login_error = 335545106;
 
-bool IsFileCode(int code) { return code == isc_io_error || code == isc_io_open_err || code == isc_io_access_err; }
+bool IsFileCode(int code) {
+    return code == isc_io_error || code == isc_io_open_err || code == isc_io_access_err;
+}
 
-bool Contains(const std::string& text, const char* what) { return text.find(what) != std::string::npos; }
+bool Contains(const std::string& text, const char* what) {
+    return text.find(what) != std::string::npos;
+}
 
 bool AllDigits(const std::string& s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
-std::string Quoted(const std::string& s) { return "„" + s + "”"; }
+std::string Quoted(const std::string& s) {
+    return "„" + s + "”";
+}
 
 bool FileExists(const std::string& path) {
     struct stat st {};
@@ -117,7 +123,8 @@ TConnectDiagnosis DiagnoseConnectFailure(const TConnectFacts& f) {
                                    " nie wskazuje żadnego adresu: popraw nazwę serwera w ustawieniach albo "
                                    "wpisz ją do DNS lub do /etc/hosts."};
     if (remote && f.Address.Tcp && f.Port != platform::TPortState::psOpen) {
-        const std::string where = "na porcie " + std::to_string(f.Address.Port) + " serwera " + Quoted(f.Address.Host);
+        const std::string where =
+            "na porcie " + std::to_string(f.Address.Port) + " serwera " + Quoted(f.Address.Host);
         if (f.Port == platform::TPortState::psRefused)
             return {cfNoListener, "Nic nie przyjmuje połączeń " + where +
                                       ": uruchom tam serwer Firebird albo popraw nazwę serwera lub port."};
@@ -132,21 +139,25 @@ TConnectDiagnosis DiagnoseConnectFailure(const TConnectFacts& f) {
     // The embedded engine opens its lock files before the database, so a lock directory it may not
     // write fails every local attachment whatever the file.
     if (!remote && (!f.LockDirWritable || f.IBErrorCode == isc_lock_dir_access) &&
-        (IsFileCode(f.IBErrorCode) || f.IBErrorCode == isc_lock_dir_access || f.IBErrorCode == isc_no_lock_mgr ||
-         f.IBErrorCode == isc_lockmanerr || f.IBErrorCode == isc_sys_request))
+        (IsFileCode(f.IBErrorCode) || f.IBErrorCode == isc_lock_dir_access ||
+         f.IBErrorCode == isc_no_lock_mgr || f.IBErrorCode == isc_lockmanerr ||
+         f.IBErrorCode == isc_sys_request))
         return {cfLockDir, "Silnik wbudowany nie może pisać w katalogu blokad " + Quoted(f.LockDir) +
-                               ": dodaj użytkownika " + Quoted(f.UserName) + " do grupy firebird (sudo adduser " +
-                               f.UserName + " firebird) i zaloguj się ponownie."};
+                               ": dodaj użytkownika " + Quoted(f.UserName) +
+                               " do grupy firebird (sudo adduser " + f.UserName +
+                               " firebird) i zaloguj się ponownie."};
     if (IsFileCode(f.IBErrorCode) &&
         (remote ? Contains(f.Message, "No such file or directory") : !f.LocalFileExists))
-        return {cfFileMissing, "Pliku bazy danych " + Quoted(f.Address.Path) + " nie ma pod tą ścieżką " +
-                                   (remote ? "na serwerze " + Quoted(f.Address.Host) : std::string("na tym komputerze")) +
-                                   ": popraw katalog bazy danych lub rozszerzenie pliku w ustawieniach."};
+        return {cfFileMissing,
+                "Pliku bazy danych " + Quoted(f.Address.Path) + " nie ma pod tą ścieżką " +
+                    (remote ? "na serwerze " + Quoted(f.Address.Host) : std::string("na tym komputerze")) +
+                    ": popraw katalog bazy danych lub rozszerzenie pliku w ustawieniach."};
     return {};
 }
 
-TConnectFacts ProbeConnectFailure(const std::string& databaseName, int ibErrorCode, const std::string& message,
-                                  const std::string& libraryFile, int portTimeoutMs) {
+TConnectFacts ProbeConnectFailure(const std::string& databaseName, int ibErrorCode,
+                                  const std::string& message, const std::string& libraryFile,
+                                  int portTimeoutMs) {
     TConnectFacts f;
     f.IBErrorCode = ibErrorCode;
     f.Message = message;

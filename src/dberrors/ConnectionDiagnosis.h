@@ -65,8 +65,9 @@ TConnectDiagnosis DiagnoseConnectFailure(const TConnectFacts& facts);
 
 // Runs the probes for a failed attachment to databaseName through libraryFile. The port probe waits
 // at most portTimeoutMs.
-TConnectFacts ProbeConnectFailure(const std::string& databaseName, int ibErrorCode, const std::string& message,
-                                  const std::string& libraryFile, int portTimeoutMs = 1500);
+TConnectFacts ProbeConnectFailure(const std::string& databaseName, int ibErrorCode,
+                                  const std::string& message, const std::string& libraryFile,
+                                  int portTimeoutMs = 1500);
 
 // Probes and decides: the sentence, or empty when there is nothing to add (also for a status code
 // that is not one of a failed attachment, so an error window of a statement runs no probes).

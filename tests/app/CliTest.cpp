@@ -9,15 +9,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
-#include <netinet/in.h>
 #include <optional>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,7 +34,8 @@ using TEnv = std::map<std::string, std::optional<std::string>>;
 // Runs the program with args; the environment is this process's without a display (so a window
 // could not open: QT_QPA_PLATFORM names the X11 platform, which fails at once without one), changed
 // by env (nullopt removes a variable).
-TRun RunZelwan(const std::vector<std::string>& args, const TEnv& env, const std::string& program = ZELWAN_PROGRAM) {
+TRun RunZelwan(const std::vector<std::string>& args, const TEnv& env,
+               const std::string& program = ZELWAN_PROGRAM) {
     std::map<std::string, std::string> vars;
     for (char** e = environ; *e; ++e) {
         const std::string kv = *e;
@@ -97,29 +95,13 @@ QJsonObject Json(const TRun& run) {
     return doc.object();
 }
 
-std::string Str(const QJsonObject& o, const char* key) { return o.value(QLatin1String(key)).toString().toStdString(); }
+std::string Str(const QJsonObject& o, const char* key) {
+    return o.value(QLatin1String(key)).toString().toStdString();
+}
 
-bool Has(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }
-
-// A loopback socket on a free port: listening (and never accepting, never answering) or only bound,
-// so that nothing else can listen there meanwhile.
-struct TSilentPort {
-    explicit TSilentPort(bool listening) {
-        Fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(Fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(Fd, reinterpret_cast<sockaddr*>(&a), &len);
-        Port = ntohs(a.sin_port);
-        if (listening)
-            listen(Fd, 8);
-    }
-    ~TSilentPort() { close(Fd); }
-    int Fd;
-    int Port;
-};
+bool Has(const std::string& text, const std::string& what) {
+    return text.find(what) != std::string::npos;
+}
 
 // A workstation of the test's own: its settings file, registry, configuration directory, and the
 // suite's system database on the private server.
@@ -147,15 +129,16 @@ protected:
     // Settings of a remote TCP server; server "127.0.0.1/port" unless given.
     std::string RemoteSettings(const std::string& server, const std::string& dir) {
         const std::string file = Dir / "baza.set";
-        WriteWholeFile(file, "[MAIN]\nREMOTE=1\nSERWER_NAME=" + server + "\nPROTOCOL_NAME=0\nDATABASE_DIR=" + dir +
-                                 "\nSHARED_DIR=" + Dir.Path().string() + "\n");
+        WriteWholeFile(file, "[MAIN]\nREMOTE=1\nSERWER_NAME=" + server + "\nPROTOCOL_NAME=0\nDATABASE_DIR=" +
+                                 dir + "\nSHARED_DIR=" + Dir.Path().string() + "\n");
         return file;
     }
     std::string ServerName() const { return "127.0.0.1/" + std::to_string(FbTestServer().Port()); }
 
     // Runs --test on the settings, once as text and once as JSON; the JSON is returned parsed.
-    QJsonObject TestBothWays(const std::string& settings, int exitCode, const std::vector<std::string>& extra = {},
-                             TRun* textRun = nullptr, const TEnv& env = {}) {
+    QJsonObject TestBothWays(const std::string& settings, int exitCode,
+                             const std::vector<std::string>& extra = {}, TRun* textRun = nullptr,
+                             const TEnv& env = {}) {
         TEnv e = Env;
         for (const auto& [k, v] : env)
             e[k] = v;
@@ -195,9 +178,14 @@ TEST_F(Cli, HelpVersionAndUsage) {
     EXPECT_TRUE(Has(version.Out, "zelwan ")) << version.Out;
 
     const std::vector<std::vector<std::string>> wrong = {
-        {"--test", "--bogus"},        {"--show", "--test"},          {"--test", "--timeout"},
-        {"--test", "--timeout", "0"}, {"--test", "--timeout", "1x"}, {"--show", "--start-server"},
-        {"--json"},                   {"--test", "--settings"},
+        {"--test", "--bogus"},
+        {"--show", "--test"},
+        {"--test", "--timeout"},
+        {"--test", "--timeout", "0"},
+        {"--test", "--timeout", "1x"},
+        {"--show", "--start-server"},
+        {"--json"},
+        {"--test", "--settings"},
     };
     for (const auto& args : wrong) {
         const TRun r = RunZelwan(args, Env);
@@ -215,7 +203,8 @@ TEST_F(Cli, ShowBesideTheProgramAndFromAnotherFile) {
     ASSERT_EQ(fresh.Exit, 0) << fresh.Err;
     const std::string alone = Dir / "alone";
     EXPECT_TRUE(Has(fresh.Out, "Plik ustawień: " + alone + "/baza.set")) << fresh.Out;
-    EXPECT_TRUE(Has(fresh.Out, "DATABASE_DIR=" + alone + "/BAZA    ; domyślna (brak klucza w pliku)")) << fresh.Out;
+    EXPECT_TRUE(Has(fresh.Out, "DATABASE_DIR=" + alone + "/BAZA    ; domyślna (brak klucza w pliku)"))
+        << fresh.Out;
     EXPECT_TRUE(Has(fresh.Out, "Nazwa bazy danych: localhost:" + alone + "/BAZA/systemkw.gdb")) << fresh.Out;
     EXPECT_FALSE(std::filesystem::exists(alone + "/baza.set")) << "--show writes nothing";
 
@@ -223,13 +212,15 @@ TEST_F(Cli, ShowBesideTheProgramAndFromAnotherFile) {
     const std::string file = Dir / "other.set";
     WriteWholeFile(file, "[MAIN]\nREMOTE=0\nSERWER_NAME=\nPROTOCOL_NAME=xyz\nDATABASE_DIR=/dane/baza\n"
                          "SHARED_DIR=/dane/wspolny\nDATABASE_FILE_EXT=\n");
-    WriteWholeFile(Dir / "user.reg", "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\VRL]\n");
+    WriteWholeFile(Dir / "user.reg",
+                   "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\VRL]\n");
     const std::string before = ReadWholeFile(file);
     const TRun text = RunZelwan({"--show", "--settings", file}, Env);
     ASSERT_EQ(text.Exit, 0) << text.Err;
     EXPECT_TRUE(Has(text.Out, "REMOTE=0    ; z pliku")) << text.Out;
     EXPECT_TRUE(Has(text.Out, "SERWER_NAME=    ; z pliku")) << text.Out;
-    EXPECT_TRUE(Has(text.Out, "PROTOCOL_NAME=0    ; domyślna (w pliku „xyz”, wartość nie do użycia)")) << text.Out;
+    EXPECT_TRUE(Has(text.Out, "PROTOCOL_NAME=0    ; domyślna (w pliku „xyz”, wartość nie do użycia)"))
+        << text.Out;
     EXPECT_TRUE(Has(text.Out, "PROFIL_DIR=/dane/wspolny    ; domyślna")) << text.Out;
     EXPECT_TRUE(Has(text.Out, "DATABASE_FILE_EXT=.gdb    ; domyślna")) << text.Out;
     EXPECT_TRUE(Has(text.Out, "Nazwa bazy danych: /dane/baza/systemkw.gdb")) << text.Out;
@@ -279,9 +270,11 @@ TEST_F(Cli, SuccessThroughTheEmbeddedEngineAfterTheQuestion) {
 
 TEST_F(Cli, StartServerAnswersTak) {
     // The installation named here has no server: the start fails with its message, the test goes on.
-    WriteWholeFile(Dir / "machine.reg", "Windows Registry Editor Version 5.00\n\n"
-                                        "[HKEY_LOCAL_MACHINE\\Software\\Firebird Project\\Firebird Server\\Instances]\n"
-                                        "\"DefaultInstance\"=\"" + (Dir / "nofb/") + "\"\n");
+    WriteWholeFile(Dir / "machine.reg",
+                   "Windows Registry Editor Version 5.00\n\n"
+                   "[HKEY_LOCAL_MACHINE\\Software\\Firebird Project\\Firebird Server\\Instances]\n"
+                   "\"DefaultInstance\"=\"" +
+                       (Dir / "nofb/") + "\"\n");
     const std::string file = Dir / "baza.set";
     WriteWholeFile(file, "[MAIN]\nREMOTE=0\nDATABASE_DIR=" + (Dir / "BAZA") + "\n");
     std::filesystem::create_directory(Dir.Path() / "proc");
@@ -297,7 +290,7 @@ TEST_F(Cli, StartServerAnswersTak) {
 // Each failure the probes can tell apart, with the server's message kept in full beside it.
 TEST_F(Cli, FailuresAndTheirDiagnosis) {
     MakeSystemDatabase();
-    TSilentPort closed(false);
+    TLoopbackSocket closed(false);
     TTempDir unwritable;
     WriteWholeFile(unwritable / "file", "");
     struct Row {
@@ -311,17 +304,42 @@ TEST_F(Cli, FailuresAndTheirDiagnosis) {
     };
     const std::string base = Dir / "BAZA";
     const Row rows[] = {
-        {"nothing listens", "127.0.0.1/" + std::to_string(closed.Port), base, {}, {}, "Nic nie przyjmuje połączeń na porcie",
+        {"nothing listens",
+         "127.0.0.1/" + std::to_string(closed.Port()),
+         base,
+         {},
+         {},
+         "Nic nie przyjmuje połączeń na porcie",
          "Unable to complete network request"},
-        {"wrong password", ServerName(), base, {}, {{"ZELWAN_SYSKWR_PASSWORD", "nie-to-haslo"}},
-         "Serwer odrzucił użytkownika lub hasło", "Your user name and password are not defined"},
-        {"missing file", ServerName(), Dir / "NIEMA", {}, {}, "nie ma pod tą ścieżką na serwerze",
+        {"wrong password",
+         ServerName(),
+         base,
+         {},
+         {{"ZELWAN_SYSKWR_PASSWORD", "nie-to-haslo"}},
+         "Serwer odrzucił użytkownika lub hasło",
+         "Your user name and password are not defined"},
+        {"missing file",
+         ServerName(),
+         Dir / "NIEMA",
+         {},
+         {},
+         "nie ma pod tą ścieżką na serwerze",
          "No such file or directory"},
         // A lock directory that cannot be made, for root as for anyone: its parent is a file.
-        {"lock directory", "", base, {}, {{"FIREBIRD_LOCK", unwritable / "file/lock"}, {"ZELWAN_PROC_ROOT", Dir / "proc"}},
-         "nie może pisać w katalogu blokad", ""},
-        {"missing client library", ServerName(), base, {"--client-library", "/nonexistent/libfbclient.so.9"}, {},
-         "Nie można załadować biblioteki klienta Firebird „/nonexistent/libfbclient.so.9”", "Can't load library"},
+        {"lock directory",
+         "",
+         base,
+         {},
+         {{"FIREBIRD_LOCK", unwritable / "file/lock"}, {"ZELWAN_PROC_ROOT", Dir / "proc"}},
+         "nie może pisać w katalogu blokad",
+         ""},
+        {"missing client library",
+         ServerName(),
+         base,
+         {"--client-library", "/nonexistent/libfbclient.so.9"},
+         {},
+         "Nie można załadować biblioteki klienta Firebird „/nonexistent/libfbclient.so.9”",
+         "Can't load library"},
         {"unresolvable host", "nosuchhost.invalid", base, {}, {}, "Nazwa serwera „nosuchhost.invalid”", ""},
     };
     std::filesystem::create_directory(Dir.Path() / "proc");
@@ -363,8 +381,8 @@ TEST_F(Cli, BadSettings) {
 }
 
 TEST_F(Cli, TimeoutOnAServerThatNeverAnswers) {
-    TSilentPort silent(true);
-    const std::string settings = RemoteSettings("127.0.0.1/" + std::to_string(silent.Port), Dir / "BAZA");
+    TLoopbackSocket silent(true);
+    const std::string settings = RemoteSettings("127.0.0.1/" + std::to_string(silent.Port()), Dir / "BAZA");
     TRun text;
     const QJsonObject o = TestBothWays(settings, 3, {"--timeout", "1"}, &text);
     EXPECT_TRUE(Has(Str(o, "message"), "Przekroczono czas oczekiwania")) << Str(o, "message");

@@ -13,8 +13,8 @@ TEST(ConnectionDiagnosis, DatabaseNameForms) {
         {"/srv/baza/systemkw.gdb", "", 0, false, "/srv/baza/systemkw.gdb"},
         {"srv:/data/systemkw.gdb", "srv", 3050, true, "/data/systemkw.gdb"},
         {"127.0.0.1/3051:/data/a.fdb", "127.0.0.1", 3051, true, "/data/a.fdb"},
-        {"srv/gds_db:/data/a.fdb", "srv", 3050, true, "/data/a.fdb"}, // a service name: the default port
-        {"srv:D:\\DANE\\a.gdb", "srv", 3050, true, "D:\\DANE\\a.gdb"},  // only the first colon splits
+        {"srv/gds_db:/data/a.fdb", "srv", 3050, true, "/data/a.fdb"},  // a service name: the default port
+        {"srv:D:\\DANE\\a.gdb", "srv", 3050, true, "D:\\DANE\\a.gdb"}, // only the first colon splits
         {"\\\\srv\\D:\\DANE\\a.gdb", "srv", 0, false, "D:\\DANE\\a.gdb"},
         {"srv@/data/a.gdb", "srv", 0, false, "/data/a.gdb"},
         {"a.gdb", "", 0, false, "a.gdb"},
@@ -133,6 +133,7 @@ TEST(ConnectionDiagnosis, ProbesOnlyForAttachmentFailures) {
     EXPECT_FALSE(IsConnectFailureCode(335544665));
     EXPECT_EQ(ConnectionDiagnosis("nosuchhost.invalid:/x.gdb", 335544665, "", "no-such-library.so"), "");
     EXPECT_TRUE(IsConnectFailureCode(0));
-    EXPECT_NE(ConnectionDiagnosis("nosuchhost.invalid:/x.gdb", 0, "", "no-such-library.so").find("no-such-library.so"),
+    EXPECT_NE(ConnectionDiagnosis("nosuchhost.invalid:/x.gdb", 0, "", "no-such-library.so")
+                  .find("no-such-library.so"),
               std::string::npos);
 }

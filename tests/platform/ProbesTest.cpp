@@ -1,33 +1,8 @@
 #include "platform/Probes.h"
 #include "TestUtil.h"
 
-#include <arpa/inet.h>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-// A loopback socket bound to a free port; listening or not.
-struct TLoopbackSocket {
-    explicit TLoopbackSocket(bool listening) {
-        Fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(Fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(Fd, reinterpret_cast<sockaddr*>(&a), &len);
-        Port = ntohs(a.sin_port);
-        if (listening)
-            listen(Fd, 4);
-    }
-    ~TLoopbackSocket() { close(Fd); }
-    int Fd;
-    int Port;
-};
-} // namespace
 
 TEST(Probes, HostNames) {
     EXPECT_TRUE(platform::HostResolves("localhost"));
@@ -39,17 +14,18 @@ TEST(Probes, HostNames) {
 TEST(Probes, TcpPort) {
     // A socket that listens but never accepts still completes the handshake: that is "open".
     TLoopbackSocket listening(true);
-    EXPECT_EQ(platform::ProbeTcpPort("127.0.0.1", listening.Port, 500), platform::TPortState::psOpen);
+    EXPECT_EQ(platform::ProbeTcpPort("127.0.0.1", listening.Port(), 500), platform::TPortState::psOpen);
     // Bound but not listening: the port is held, so nothing else can listen there meanwhile.
     TLoopbackSocket closed(false);
-    EXPECT_EQ(platform::ProbeTcpPort("127.0.0.1", closed.Port, 500), platform::TPortState::psRefused);
+    EXPECT_EQ(platform::ProbeTcpPort("127.0.0.1", closed.Port(), 500), platform::TPortState::psRefused);
     EXPECT_EQ(platform::ProbeTcpPort("nosuchhost.invalid", 3050, 500), platform::TPortState::psUnresolved);
 }
 
 TEST(Probes, DirectoryWritable) {
     TTempDir tmp;
     std::filesystem::create_directory(tmp / "ro");
-    std::filesystem::permissions(tmp / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(tmp / "ro",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     std::filesystem::permissions(tmp.Path(), std::filesystem::perms::all);
     const std::string ro = tmp / "ro";
     const std::string rw = tmp.Path().string();
@@ -57,7 +33,7 @@ TEST(Probes, DirectoryWritable) {
     const int rc = RunUnprivileged([&] {
         int failures = 0;
         failures += platform::DirectoryWritable(ro) ? 1 : 0;
-        failures += platform::DirectoryWritable(ro + "/missing") ? 2 : 0;   // its parent decides
+        failures += platform::DirectoryWritable(ro + "/missing") ? 2 : 0; // its parent decides
         failures += platform::DirectoryWritable(rw + "/missing/deeper") ? 0 : 4;
         failures += platform::DirectoryWritable("") ? 8 : 0;
         return failures;
