@@ -122,7 +122,7 @@ TEST_F(QueryTest, WithoutTheSortCheckTheRefusedOrderGoesToTheHandler) {
 // A plan naming the key constraint reaches the server with the index behind it; the framework's
 // inactive transaction is begun by the opening.
 TEST_F(QueryTest, APlanNamesTheIndexOfItsConstraint) {
-    Q.SqlSet("ID", "KRAJ", "", "", "", "", "", "", "(KRAJ INDEX (PK_KRAJ))");
+    Q.SqlSet("ID", "KRAJ", "ID = 1", "", "", "", "", "", "(KRAJ INDEX (PK_KRAJ))");
     EXPECT_EQ(Q.SqlPlan(), "(KRAJ INDEX (IX_KRAJ))");
     EXPECT_EQ(Q.SelectSQL().Lines().back(), "PLAN (KRAJ INDEX (IX_KRAJ))");
     if (Tr.Active())
@@ -227,8 +227,9 @@ TEST_P(LockPatience, AttemptsPausesAndTheQuestion) {
     bool result = true;
     const TOutcome outcome = Outcome([&] { result = Q.kwPost(c.Options); });
     EXPECT_EQ(outcome.Raised, c.Raised) << outcome.Message;
-    if (c.Raised == rsNothing)
+    if (c.Raised == rsNothing) {
         EXPECT_FALSE(result);
+    }
     EXPECT_EQ(Attempts, c.Attempts);
     EXPECT_EQ(Pauses, std::vector<int>(static_cast<std::size_t>(c.Attempts - 1), 500));
     EXPECT_EQ(CursorInPause, std::vector<bool>(Pauses.size(), true));
@@ -241,10 +242,12 @@ TEST_P(LockPatience, AttemptsPausesAndTheQuestion) {
         EXPECT_EQ(w.Skala, 100);
     }
     ASSERT_EQ(Ui.IbErrorWnds.size(), c.Window ? 1u : 0u);
-    if (c.Window)
+    if (c.Window) {
         EXPECT_EQ(Ui.IbErrorWnds[0].IBErrorCode, 335544336);
-    if (c.Raised == rsKwDbError)
+    }
+    if (c.Raised == rsKwDbError) {
         EXPECT_EQ(outcome.IBErrorCode, 335544336);
+    }
     ASSERT_NE(Q.DataSetTool().LastIbError(), nullptr);
     EXPECT_EQ(Q.DataSetTool().LastIbError()->IBErrorCode(), 335544336); // isc_deadlock, not 335544345
     EXPECT_EQ(Q.State(), dsEdit);
@@ -321,7 +324,7 @@ TEST_F(QueryTest, TheSelectRowStatementAndTheDataFields) {
     EXPECT_EQ(Q.GetDataFields(false), "ID;NAZWA");
     ASSERT_TRUE(Q.kwClose(""));
     Q.SetSelectRowSql();
-    EXPECT_EQ(Q.SelectSQL().Lines(), (TLines{"SELECT ID,NAZWA,ILOSC", "FROM OSOBA", "WHERE", "(ID = :ID)"}));
+    EXPECT_EQ(Q.SelectSQL().Lines(), (TLines{"SELECT ID,NAZWA,ILOSC", "FROM OSOBA", "WHERE", "((ID = :ID))"}));
     Q.ParamByName("ID").SetAsInteger(2);
     ASSERT_TRUE(Q.kwOpen(""));
     EXPECT_EQ(Q.RecordCount(), 1);
