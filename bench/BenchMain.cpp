@@ -66,8 +66,6 @@ constexpr const char* kSoci = "zelwan_bench_soci";
 constexpr const char* kQibase = "zelwan_bench_qibase";
 
 // The rows of the table. A case to come gets a row here and its runners in BenchRunners.h's lists:
-//   4: {"4", "dataset-fetch", "the fetch of case 3 through the client dataset", TCaseKind::Worker, ...},
-//      Zelwan against the raw loop of case 3 ("fetch", "raw");
 //   6: {"6", "translate", "Tlumacz and the error translation of a real message, per call", ...}.
 const std::vector<TBenchCase> kCases = {
     {"1",
@@ -101,6 +99,13 @@ const std::vector<TBenchCase> kCases = {
       {"raw", "raw C API loop", "", true},
       {"soci", "SOCI (Firebird backend)", kSoci, false},
       {"qibase", "Qt QIBASE", kQibase, false}}},
+    {"4",
+     "dataset-fetch",
+     "fetch of 100 000 rows through the client dataset (Open, every row and value as text, Close)",
+     TCaseKind::Worker,
+     2,
+     1,
+     {{"zelwan", "Zelwan", "", false}, {"raw", "raw C API loop", "", true}}},
     {"5",
      "start",
      "program start to the dialog shown (offscreen platform)",

@@ -4,8 +4,6 @@
 //
 // Extension points for the cases still to come, each a runner registered here under a new case key
 // and a row of the driver's case table (BenchMain.cpp, kCases):
-//   - case 4, the fetch of case 3 through the client dataset: ZelwanRunners() gains
-//     {"dataset-fetch", "zelwan", ...}; its reference is the raw loop of "fetch" (RawRunners()).
 //   - case 6, Tlumacz and the error translation of a real server message, per call: ZelwanRunners()
 //     gains {"translate", "zelwan", ...}, with the message raised once in Prepare.
 

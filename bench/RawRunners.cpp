@@ -345,6 +345,8 @@ const std::vector<TBenchRunnerEntry>& RawRunners() {
         {"attach", "raw-bare", Make<TRawAttachDetach>},
         {"connect-test", "raw", Make<TRawLayerCalls, false>},
         {"fetch", "raw", Make<TRawFetch>},
+        // The reference of the dataset's fetch is the same loop.
+        {"dataset-fetch", "raw", Make<TRawFetch>},
     };
     return runners;
 }

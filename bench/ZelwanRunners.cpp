@@ -3,6 +3,7 @@
 #include "BenchRunners.h"
 
 #include "core/FormatSettings.h"
+#include "fbclient/FbDataSet.h"
 #include "fbclient/FbDatabase.h"
 #include "fbclient/FbQuery.h"
 #include "fbclient/FbTransaction.h"
@@ -91,6 +92,47 @@ private:
     TBenchDigest FDigest;
 };
 
+// The same rows through the client dataset: prepared once, as a dataset is; each repetition opens,
+// walks every row reading every value as text (the dataset fetches in its chunks as it goes), and
+// closes, which gives the rows back.
+class TZelwanDataSetFetch final : public TBenchRunner {
+public:
+    explicit TZelwanDataSetFetch(const TBenchConnection& connection) { SetUp(FDb, connection); }
+    void Prepare() override {
+        FormatSettings() = TFormatSettings{};
+        FDb.SetDefaultTransaction(&FTr);
+        FDb.Open();
+        FTr.StartTransaction();
+        FDataSet.SetDatabase(&FDb);
+        FDataSet.SetTransaction(&FTr);
+        FDataSet.SelectSQL().SetText(kBenchFetchSql);
+        FDataSet.Prepare();
+    }
+    void WarmUp() override {
+        Repeat();
+        FDigest = {};
+    }
+    void Repeat() override {
+        FDataSet.Open();
+        for (; !FDataSet.Eof(); FDataSet.Next())
+            for (int i = 0; i < 5; ++i)
+                FDigest.Add(FDataSet.Fields(i).AsString());
+        FDataSet.Close();
+    }
+    void Finish() override {
+        FDataSet.UnPrepare();
+        FTr.Commit();
+        FDb.Close();
+    }
+    std::string Check() const override { return FDigest.Text(); }
+
+private:
+    TFbDatabase FDb;
+    TFbTransaction FTr;
+    TFbDataSet FDataSet;
+    TBenchDigest FDigest;
+};
+
 template <class TRunner> std::unique_ptr<TBenchRunner> Make(const TBenchConnection& connection) {
     return std::make_unique<TRunner>(connection);
 }
@@ -102,6 +144,7 @@ const std::vector<TBenchRunnerEntry>& ZelwanRunners() {
         {"attach", "zelwan", Make<TZelwanAttach>},
         {"connect-test", "zelwan", Make<TZelwanConnectTest>},
         {"fetch", "zelwan", Make<TZelwanFetch>},
+        {"dataset-fetch", "zelwan", Make<TZelwanDataSetFetch>},
     };
     return runners;
 }
