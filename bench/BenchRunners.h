@@ -2,12 +2,10 @@
 // The runners the benchmark program itself carries: the client layer's and the raw C API's. The peer
 // programs register theirs in their own sources.
 //
-// Extension points for the cases still to come, each a runner registered here under a new case key
-// and a row of the driver's case table (BenchMain.cpp, kCases):
+// Extension point for the case still to come, a runner registered here under a new case key and a
+// row of the driver's case table (BenchMain.cpp, kCases):
 //   - case 4, the fetch of case 3 through the client dataset: ZelwanRunners() gains
 //     {"dataset-fetch", "zelwan", ...}; its reference is the raw loop of "fetch" (RawRunners()).
-//   - case 6, Tlumacz and the error translation of a real server message, per call: ZelwanRunners()
-//     gains {"translate", "zelwan", ...}, with the message raised once in Prepare.
 
 #include "BenchWorker.h"
 
