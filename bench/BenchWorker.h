@@ -79,3 +79,12 @@ inline constexpr const char* kBenchFetchSql = "select i, bi, v, n, ts from BENCH
 inline constexpr int kBenchRows = 100000;
 // The server clock as the client layer asks for it on every attach (dialect 3).
 inline constexpr const char* kBenchClockSql = "SELECT CAST('NOW' AS TIMESTAMP) from RDB$DATABASE";
+
+// The server errors of the translation case, raised on the benchmark's database: a delete stopped by
+// a foreign key the suite's message tables name, and an insert stopped by a CHECK constraint, whose
+// status-code row is a template pair.
+inline constexpr const char* kBenchForeignKeyName = "FK_ADRES_KRAJADR_KRAJ";
+inline constexpr const char* kBenchForeignKeySql = "delete from KRAJ where KRAJ_ID = 1";
+inline constexpr const char* kBenchCheckSql = "insert into BENCH_CHECKED values (-1)";
+// Translations per repetition: one call is a few microseconds, below what a clock sample tells apart.
+inline constexpr int kBenchTranslationCalls = 1000;

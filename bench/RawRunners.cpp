@@ -3,6 +3,7 @@
 // shows them (the suite's formats: "yyyy-mm-dd hh:nn:ss", a decimal comma, UTF-8 text).
 
 #include "BenchRunners.h"
+#include "StatusCopy.h"
 
 #include <ibase.h>
 #include <iconv.h>
@@ -332,6 +333,57 @@ private:
     TBenchDigest FDigest;
 };
 
+// ---- the error translation's reference
+
+// What the client library itself makes of the status vector of the same server error: the English
+// lines through fb_interpret, gathered into one text; with `whole`, also the SQL code and its text
+// (isc_sqlcode, isc_sql_interprete), as the client layer asks for them when it builds the error.
+class TRawInterpret final : public TBenchRunner {
+public:
+    TRawInterpret(const TBenchConnection& connection, bool whole) : FConnection(connection), FWhole(whole) {}
+    void Prepare() override {
+        TRawAttachment attachment;
+        attachment.Attach(FConnection, Dpb(FConnection));
+        isc_tr_handle tr = attachment.Start();
+        ISC_STATUS_ARRAY status{};
+        isc_dsql_execute_immediate(status, &attachment.Db, &tr, 0, kBenchForeignKeySql, 3, nullptr);
+        if (status[0] != 1 || status[1] != isc_foreign_key)
+            throw std::runtime_error("the delete did not stop at the foreign key");
+        FStatus = TBenchStatusCopy(status);
+        isc_rollback_transaction(status, &tr);
+        CheckStatus(status, "rollback");
+        attachment.Detach();
+    }
+    void Repeat() override {
+        for (int i = 0; i < kBenchTranslationCalls; ++i)
+            FDigest.Add(Interpret());
+    }
+    std::string Check() const override { return FDigest.Text(); }
+
+private:
+    std::string Interpret() const {
+        std::string text;
+        char line[1024];
+        if (FWhole) {
+            const ISC_LONG sqlCode = isc_sqlcode(FStatus.Data());
+            isc_sql_interprete(static_cast<short>(sqlCode), line, sizeof line);
+            text += line;
+            text += "\r\n";
+        }
+        const ISC_STATUS* cursor = FStatus.Data();
+        while (fb_interpret(line, sizeof line, &cursor) > 0) {
+            text += line;
+            text += "\r\n";
+        }
+        return text;
+    }
+
+    TBenchConnection FConnection;
+    bool FWhole;
+    TBenchStatusCopy FStatus;
+    TBenchDigest FDigest;
+};
+
 template <class TRunner, auto... Args>
 std::unique_ptr<TBenchRunner> Make(const TBenchConnection& connection) {
     return std::make_unique<TRunner>(connection, Args...);
@@ -347,6 +399,8 @@ const std::vector<TBenchRunnerEntry>& RawRunners() {
         {"fetch", "raw", Make<TRawFetch>},
         // The reference of the dataset's fetch is the same loop.
         {"dataset-fetch", "raw", Make<TRawFetch>},
+        {"translate", "raw", Make<TRawInterpret, false>},
+        {"translate", "raw-whole", Make<TRawInterpret, true>},
     };
     return runners;
 }

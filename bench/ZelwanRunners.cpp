@@ -2,13 +2,24 @@
 
 #include "BenchRunners.h"
 
+#include "StatusCopy.h"
+
 #include "core/FormatSettings.h"
 #include "fbclient/FbDataSet.h"
+#include "dberrors/ErrorTranslation.h"
+#include "dberrors/MessageTables.h"
+#include "dblayer/KwDatabase.h"
+#include "fbclient/FbApi.h"
 #include "fbclient/FbDatabase.h"
+#include "fbclient/FbErrors.h"
 #include "fbclient/FbQuery.h"
 #include "fbclient/FbTransaction.h"
+#include "platform/Credentials.h"
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -36,23 +47,55 @@ private:
     TFbDatabase FDb;
 };
 
-// The database work of the connection test before the framework's database component exists: a
-// component of its own, its name and connection lines, the attach (dialect, clock, version), the
-// version read, and the release, which detaches.
+// The database work of the connection test: a database component of its own without owner, the six
+// settings as the dialog's test copies them, the database name and connection lines (the system
+// account, its password from the credential source), the attach (dialect, clock, version) and the
+// release, which detaches.
 class TZelwanConnectTest final : public TBenchRunner {
 public:
-    explicit TZelwanConnectTest(const TBenchConnection& connection) : FConnection(connection) {}
-    void Repeat() override {
-        auto db = std::make_unique<TFbDatabase>();
-        SetUp(*db, FConnection);
-        db->SetConnected(true);
-        FMajor = db->ServerMajorVersion();
+    explicit TZelwanConnectTest(const TBenchConnection& connection) : FConnection(connection) {
+        // "127.0.0.1/port:/dir/bench.fdb": the server, then the directory and the file without its
+        // extension, which the component adds as the suite's files get it.
+        const std::size_t colon = connection.Database.find(':');
+        const std::filesystem::path path = connection.Database.substr(colon + 1);
+        FSerwer = connection.Database.substr(0, colon);
+        FDir = path.parent_path().string();
+        FFile = path.stem().string();
+        FExt = path.extension().string();
+        // The credential source the program reads; the process's own environment, nothing written.
+        ::setenv(platform::kSystemAccountPasswordVariable, connection.Password.c_str(), 1);
     }
-    std::string Check() const override { return "server major version " + std::to_string(FMajor); }
+    void Prepare() override {
+        auto db = Make();
+        if (db->DBName() != FConnection.Database)
+            throw std::runtime_error("the component composes " + db->DBName() + ", not " + FConnection.Database);
+    }
+    void Repeat() override {
+        auto db = Make();
+        db->SetConnected(true);
+        FAttached += db->Connected() ? 1 : 0;
+        ++FTests;
+    }
+    std::string Check() const override {
+        return std::to_string(FAttached) + " of " + std::to_string(FTests) + " attached";
+    }
 
 private:
+    std::unique_ptr<TkwDatabase> Make() const {
+        auto db = std::make_unique<TkwDatabase>();
+        db->SetRemoteSerwer(true);
+        db->SetSerwerName(FSerwer);
+        db->SetProtocolName(npTCP);
+        db->SetDatabaseDir(FDir);
+        db->SetDatabaseFileName(FFile);
+        db->SetDatabaseFileExt(FExt);
+        db->PrepareParams();
+        return db;
+    }
+
     TBenchConnection FConnection;
-    int FMajor = -1;
+    std::string FSerwer, FDir, FFile, FExt;
+    int FAttached = 0, FTests = 0;
 };
 
 // Every value of every row through TFbQuery and AsString, a fresh statement each time.
@@ -130,6 +173,76 @@ private:
     TFbDatabase FDb;
     TFbTransaction FTr;
     TFbDataSet FDataSet;
+// ---- the error translation
+
+// The server error a statement raises on the benchmark's database, as the client layer reports it,
+// and the status vector it was made from.
+struct TRaisedError {
+    std::unique_ptr<EFbError> Error;
+    TBenchStatusCopy Status;
+};
+
+TRaisedError Raise(TFbDatabase& db, TFbTransaction& tr, const char* sql) {
+    TFbQuery query;
+    query.SetDatabase(&db);
+    query.SetTransaction(&tr);
+    query.SetSQLText(sql);
+    try {
+        query.ExecQuery();
+    } catch (const EFbLibraryError& e) {
+        return {std::make_unique<EFbLibraryError>(e), TBenchStatusCopy(StatusVector())};
+    }
+    throw std::runtime_error(std::string("the server took ") + sql);
+}
+
+// The translation of one real server error, per call. The error is raised once, on an attachment
+// kept through the run (the translation is handed the database, as the program hands it its own).
+// kind: "fk", IbErrorToStr of the foreign-key violation the message tables name; "check", IbErrorToStr
+// of a CHECK violation, whose row is a template pair that Tlumacz's filling lines up with the message;
+// "whole", the foreign-key error made from its status vector (isc_sqlcode, isc_sql_interprete,
+// isc_interprete) and translated, the path from a failed call to the Polish text.
+template <char Kind> class TZelwanTranslate final : public TBenchRunner {
+public:
+    explicit TZelwanTranslate(const TBenchConnection& connection) { SetUp(FDb, connection); }
+    void Prepare() override {
+        FDb.SetDefaultTransaction(&FTr);
+        FDb.Open();
+        FTr.StartTransaction();
+        FRaised = Raise(FDb, FTr, Kind == 'c' ? kBenchCheckSql : kBenchForeignKeySql);
+        FTr.Rollback();
+        if (FRaised.Status.Code() != FRaised.Error->IBErrorCode())
+            throw std::runtime_error("the status vector was overwritten before it was kept");
+        // The numbers are worth something only when the path is the one meant.
+        const std::string text = Translate();
+        const std::string expected =
+            Kind == 'c' ? "Operacja naruszyła warunek" : KomunikatDla_ViolationOfForeignKey(kBenchForeignKeyName);
+        if (expected.empty() || text.rfind(expected, 0) != 0)
+            throw std::runtime_error("the translation gives \"" + text + "\" for " + FRaised.Error->Message());
+    }
+    void Repeat() override {
+        for (int i = 0; i < kBenchTranslationCalls; ++i)
+            FDigest.Add(Translate());
+    }
+    void Finish() override { FDb.Close(); }
+    std::string Check() const override { return FDigest.Text(); }
+
+private:
+    std::string Translate() {
+        if constexpr (Kind != 'w') {
+            return IbErrorToStr(*FRaised.Error, &FDb);
+        } else {
+            FRaised.Status.CopyTo(StatusVector());
+            try {
+                IBError(FDb.ClientLibrary(), nullptr);
+            } catch (const EFbLibraryError& e) {
+                return IbErrorToStr(e, &FDb);
+            }
+        }
+    }
+
+    TFbDatabase FDb;
+    TFbTransaction FTr;
+    TRaisedError FRaised;
     TBenchDigest FDigest;
 };
 
@@ -145,6 +258,9 @@ const std::vector<TBenchRunnerEntry>& ZelwanRunners() {
         {"connect-test", "zelwan", Make<TZelwanConnectTest>},
         {"fetch", "zelwan", Make<TZelwanFetch>},
         {"dataset-fetch", "zelwan", Make<TZelwanDataSetFetch>},
+        {"translate", "zelwan", Make<TZelwanTranslate<'f'>>},
+        {"translate", "zelwan-check", Make<TZelwanTranslate<'c'>>},
+        {"translate", "zelwan-whole", Make<TZelwanTranslate<'w'>>},
     };
     return runners;
 }
