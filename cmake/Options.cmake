@@ -8,6 +8,15 @@ if(ZELWAN_SANITIZE)
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(zelwan_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(ZELWAN_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "ZELWAN_FUZZ needs clang (libFuzzer): CC=clang-14 CXX=clang++-14")
+    endif()
+    # Every layer carries the fuzzer's coverage counters; only the fuzz targets link its main.
+    target_compile_options(zelwan_options INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(zelwan_options INTERFACE -fsanitize=address,undefined)
+endif()
 
 # zelwan_add_test(<name> [OWN_MAIN] SOURCES ... LIBS ... ENV ...): one GoogleTest program per layer.
 # OWN_MAIN: the program brings its own main (the Qt tests create their QApplication there).

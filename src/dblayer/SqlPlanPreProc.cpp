@@ -85,14 +85,15 @@ void TSqlPlanPreProc::HandleException(std::exception_ptr error) {
                       FLastError, FLastIbError, FLastErrorS, nullptr);
 }
 
-std::string TSqlPlanPreProc::ProcessPlan(const std::string& plan) {
+std::string RewritePlan(const std::string& plan, const TConstraintToKey& constraintToKey) {
     std::string result = plan;
     for (const TMark& mark : kMarks)
-        result = InternalProcesPlan(result, mark.Prefix);
+        result = RewritePlanPass(result, mark.Prefix, constraintToKey);
     return result;
 }
 
-std::string TSqlPlanPreProc::InternalProcesPlan(const std::string& plan, const std::string& prefix) {
+std::string RewritePlanPass(const std::string& plan, const std::string& prefix,
+                            const TConstraintToKey& constraintToKey) {
     std::string s = plan;
     ReplaceAll(s, "( ", "(");
     ReplaceAll(s, " )", ")");
@@ -104,12 +105,20 @@ std::string TSqlPlanPreProc::InternalProcesPlan(const std::string& plan, const s
         const std::size_t end = wGetNameEnd(s, start);
         if (end == std::string::npos)
             break;
-        const std::string key = InternalConstraintToKey(s.substr(start, end - start));
+        const std::string key = constraintToKey(s.substr(start, end - start));
         s.replace(start, end - start, key);
         // From the "(" or "," before the name: after an empty key it stands before the next one.
         start = PosWyrInX(s, prefix, start - 1 + key.size());
     }
-    return ClearMarks(s);
+    return TSqlPlanPreProc::ClearMarks(s);
+}
+
+std::string TSqlPlanPreProc::ProcessPlan(const std::string& plan) {
+    return RewritePlan(plan, [this](const std::string& name) { return InternalConstraintToKey(name); });
+}
+
+std::string TSqlPlanPreProc::InternalProcesPlan(const std::string& plan, const std::string& prefix) {
+    return RewritePlanPass(plan, prefix, [this](const std::string& name) { return InternalConstraintToKey(name); });
 }
 
 std::string TSqlPlanPreProc::InternalConstraintToKey(const std::string& name) {

@@ -6,12 +6,22 @@
 // database's list of relation constraints, read once per opening.
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 
 class EFbError;
 class TFbCustomTransaction;
 class TFbDataSet;
+
+// A constraint name's index name, as TSqlPlanPreProc::InternalConstraintToKey gives it.
+using TConstraintToKey = std::function<std::string(const std::string& name)>;
+
+// The rewrite of ProcessPlan and InternalProcesPlan on text alone, the constraint list behind
+// constraintToKey: no server needed, so that any plan text can be tried against it.
+std::string RewritePlan(const std::string& plan, const TConstraintToKey& constraintToKey);
+std::string RewritePlanPass(const std::string& plan, const std::string& prefix,
+                            const TConstraintToKey& constraintToKey);
 
 class TSqlPlanPreProc {
 public:

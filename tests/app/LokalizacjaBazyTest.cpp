@@ -6,6 +6,7 @@
 #include "app/Application.h"
 #include "app/LokalizacjaBazy.h"
 #include "core/Exception.h"
+#include "platform/Credentials.h"
 #include "platform/Files.h"
 #include "platform/ProfileFile.h"
 #include "settings/LokalizacjaBazyFile.h"
@@ -377,6 +378,40 @@ TEST_F(DialogTest, ClosingWithoutOkAfterASaveRestoresTheFile) {
         EXPECT_FALSE(BackupExists()) << way.name;
         EXPECT_EQ(VrlRegistryValue(), "/jeszcze-inna") << way.name;
     }
+}
+
+// The system account's password goes into no file the program writes (the settings, their backup,
+// the registry store) and into none of its output, on the saving and the restoring path.
+TEST_F(DialogTest, TheSystemPasswordIsInNoFileAndNoOutput) {
+    const std::string password = "Sys-Kwr-7f3a9Q!";
+    ::setenv(platform::kSystemAccountPasswordVariable, password.c_str(), 1);
+    ASSERT_EQ(platform::SystemAccountPassword(), password);
+    CreateVrlKey();
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    Open(kRemote);
+    Edit("E_DatabaseDir")->setText("/srv/nowa");
+    dialog->SaveData();
+    const std::string backup = BackupExists() ? ReadWholeFile(file + "~") : "";
+    QTest::mouseClick(W<QPushButton>("BBzapisz"), Qt::LeftButton);
+    Open(nullptr);
+    dialog->SaveData();
+    QTest::mouseClick(W<QPushButton>("BBanuluj"), Qt::LeftButton);
+    const std::string output = ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr();
+    ::unsetenv(platform::kSystemAccountPasswordVariable);
+
+    EXPECT_FALSE(backup.empty()) << "the saving path made its backup";
+    EXPECT_EQ(backup.find(password), std::string::npos) << "in the backup";
+    int files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(tmp.Path()))
+        if (entry.is_regular_file()) {
+            ++files;
+            EXPECT_EQ(ReadWholeFile(entry.path()).find(password), std::string::npos) << entry.path();
+        }
+    EXPECT_GE(files, 2) << "baza.set and the registry store were written";
+    EXPECT_EQ(output.find(password), std::string::npos) << "in the program's output";
+    for (const TRecordedWindow& w : ui.Windows)
+        EXPECT_EQ((w.Tresc + w.OpisyDodatkowe).find(password), std::string::npos) << "in a message";
 }
 
 TEST_F(DialogTest, ClosingWithoutAnySaveLeavesEverythingAlone) {

@@ -2,6 +2,7 @@
 
 #include "FbTestHelpers.h"
 #include "core/FormatSettings.h"
+#include "fbclient/FbDataSet.h"
 #include "fbclient/FbQuery.h"
 
 #include <gmock/gmock.h>
@@ -571,6 +572,7 @@ struct TKilledServerCase {
     const char* Name;
     TLetGo LetGo;
     int DisconnectHandlers; // BeforeDisconnect and AfterDisconnect calls
+    bool ReadDataSet = false; // the rows read after the kill are the open dataset's, not the query's
 };
 
 std::ostream& operator<<(std::ostream& out, const TKilledServerCase& c) {
@@ -605,23 +607,38 @@ TEST_P(KilledServer, NoCrashNoHangAndNothingStale) {
     prepared.SetDatabase(db.get());
     prepared.SetSQLText("select count(*) from rdb$database");
     prepared.Prepare();
+    // A dataset open on the same attachment, with a few rows kept and more on the server.
+    TFbDataSet ds;
+    ds.SetName("DS");
+    ds.SetDatabase(db.get());
+    ds.SetBufferChunks(10);
+    ds.SelectSQL().Assign({"select a.rdb$relation_id from rdb$relations a, rdb$relations b"});
+    ds.Open();
+    ASSERT_TRUE(ds.Active());
 
     server.Kill();
     const auto started = std::chrono::steady_clock::now();
     int fetched = 0;
     try {
-        while (!q.Eof() && fetched < 1000000) {
-            q.Next();
-            ++fetched;
-        }
+        if (c.ReadDataSet)
+            while (!ds.Eof() && fetched < 1000000) {
+                ds.Next();
+                ++fetched;
+            }
+        else
+            while (!q.Eof() && fetched < 1000000) {
+                q.Next();
+                ++fetched;
+            }
         ADD_FAILURE() << "the cursor read " << fetched << " rows from a dead server";
     } catch (const EFbLibraryError& e) {
         // The connection is lost: a read error (isc_net_read_err) as a rule, a write error or the
         // general network error when the client learns of it another way.
         EXPECT_THAT(e.IBErrorCode(), ::testing::AnyOf(335544726, 335544727, 335544721)) << e.Message();
-        EXPECT_EQ(e.RaiserName(), "Q");
+        EXPECT_EQ(e.RaiserName(), c.ReadDataSet ? "DS" : "Q");
     }
-    EXPECT_FALSE(q.Open()) << "a failed fetch closes the cursor";
+    if (!c.ReadDataSet)
+        EXPECT_FALSE(q.Open()) << "a failed fetch closes the cursor";
     EXPECT_TRUE(tr.Active()) << "nothing ends the transaction before the database lets go";
 
     switch (c.LetGo) {
@@ -644,8 +661,11 @@ TEST_P(KilledServer, NoCrashNoHangAndNothingStale) {
         EXPECT_FALSE(statement->Prepared());
         EXPECT_FALSE(statement->Open());
     }
+    EXPECT_FALSE(ds.Active()) << "the dataset closes with its attachment";
+    EXPECT_FALSE(ds.Prepared());
     if (!db) {
         EXPECT_EQ(q.Database(), nullptr);
+        EXPECT_EQ(ds.Database(), nullptr);
         EXPECT_EQ(tr.DatabaseCount(), 0);
         EXPECT_EQ(Raised([&] { q.ExecQuery(); }).Message(), "Database not assigned for Q.");
         return;
@@ -659,6 +679,9 @@ TEST_P(KilledServer, NoCrashNoHangAndNothingStale) {
     EXPECT_TRUE(q.Open());
     prepared.ExecQuery();
     EXPECT_EQ(prepared.Fields(0).AsInteger(), 1);
+    ds.Open();
+    ds.Last();
+    EXPECT_GT(ds.RecordCount(), 10);
     tr.Commit();
     db->Close();
 }
@@ -666,5 +689,8 @@ TEST_P(KilledServer, NoCrashNoHangAndNothingStale) {
 INSTANTIATE_TEST_SUITE_P(LostConnection, KilledServer,
                          ::testing::Values(TKilledServerCase{"Close", lgClose, 0},
                                            TKilledServerCase{"ForceClose", lgForceClose, 2},
-                                           TKilledServerCase{"Destroy", lgDestroy, 2}),
+                                           TKilledServerCase{"Destroy", lgDestroy, 2},
+                                           TKilledServerCase{"DataSetClose", lgClose, 0, true},
+                                           TKilledServerCase{"DataSetForceClose", lgForceClose, 2, true},
+                                           TKilledServerCase{"DataSetDestroy", lgDestroy, 2, true}),
                          [](const auto& info) { return std::string(info.param.Name); });
