@@ -22,6 +22,10 @@ using TFbStatus = std::intptr_t;
 inline constexpr const char* kDefaultLibraryName = "gds32.dll";
 inline constexpr const char* kPlatformClientLibrary = "libfbclient.so.2";
 std::string FbLibraryFileName(const std::string& libraryName);
+// Makes the default name stand for another file (tests: a client library missing at run time; an
+// empty name puts kPlatformClientLibrary back); returns the file in force before. Only libraries
+// loaded afterwards see it: one already registered under the default name stays as it is.
+std::string SetPlatformClientLibrary(std::string fileName);
 
 // The operating system's error, in the system's standard form "System Error.  Code: %d.\r\n%s".
 class EOSError : public Exception {
