@@ -173,6 +173,9 @@ private:
     TFbDatabase FDb;
     TFbTransaction FTr;
     TFbDataSet FDataSet;
+    TBenchDigest FDigest;
+};
+
 // ---- the error translation
 
 // The server error a statement raises on the benchmark's database, as the client layer reports it,

@@ -1,5 +1,9 @@
 #include "app/LokalizacjaBazy.h"
 
+#include "core/FileSys.h"
+#include "core/KwUtils.h"
+#include "core/UiPort.h"
+#include "dblayer/TestDatabaseConnect.h"
 #include "settings/LokalizacjaBazyFile.h"
 #include "ui/BitBtnKom.h"
 #include "ui/Fonts.h"
@@ -300,7 +304,29 @@ void TfLokalizacjaBazy::SB_ProfileDirClick() {
 }
 
 void TfLokalizacjaBazy::Button1Click() {
-    // The Test command attaches to the system database; it is not part of this program yet.
+    const std::string profileDir = FromQ(ui->E_ProfileDir->text());
+    if (!DirectoryExists(profileDir)) {
+        BladOk("Brak kalalogu profili.", 100);
+        return;
+    }
+    if (!DirectoryExists(MakeFileName(profileDir, "PROFILE"))) {
+        BladOk("Brak kalalogu \"PROFILE\" w podanym katalogu profili.", 100);
+        return;
+    }
+    // The settings under test are the ones on disk and in the registry; the first save makes the backup.
+    SaveData();
+    TTestDatabaseConnect test;
+    test.SetRemoteSerwer(ui->RB_remote->isChecked());
+    test.SetSerwerName(FromQ(ui->E_SerwerName->text()));
+    // The protocol is one byte: no selection (-1) becomes 255, as SaveData stores it.
+    test.SetProtocolName(
+        static_cast<TIBNetProtocol>(static_cast<std::uint8_t>(ui->CB_NetProtocol->currentIndex())));
+    test.SetDatabaseDir(FromQ(ui->E_DatabaseDir->text()));
+    test.SetDatabaseFileName("systemkw"); // the suite's system database
+    test.SetDatabaseFileExt(FromQ(ui->CB_DatabaseFileExt->currentText()));
+    // A failure has been shown by the test itself.
+    if (test.Test(true))
+        Inf("Ustanowiono połączenie z bazą danych.", 100);
 }
 
 void TfLokalizacjaBazy::BBzapiszClick() {

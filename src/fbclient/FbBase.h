@@ -40,26 +40,27 @@ inline TTransactionAction ImplicitEndAction(TTransactionAction action) {
 using TEndTransactionEvent = std::function<void(TObject* sender, TTransactionAction action, bool force)>;
 
 // Tables of links whose holders keep their index: a freed slot is emptied rather than erased,
-// and the next link takes the first empty one.
-template <class T> int PutInFreeSlot(std::vector<T*>& slots, T* item) {
-    for (std::size_t i = 0; i < slots.size(); ++i)
-        if (!slots[i]) {
-            slots[i] = item;
+// and the next link takes the first empty one. (No parameter is called "slots": Qt's headers make
+// that word a macro, and the layers above include both.)
+template <class T> int PutInFreeSlot(std::vector<T*>& table, T* item) {
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (!table[i]) {
+            table[i] = item;
             return static_cast<int>(i);
         }
-    slots.push_back(item);
-    return static_cast<int>(slots.size()) - 1;
+    table.push_back(item);
+    return static_cast<int>(table.size()) - 1;
 }
 
-template <class T> void EmptySlot(std::vector<T*>& slots, int index) {
-    if (index >= 0 && static_cast<std::size_t>(index) < slots.size())
-        slots[static_cast<std::size_t>(index)] = nullptr;
+template <class T> void EmptySlot(std::vector<T*>& table, int index) {
+    if (index >= 0 && static_cast<std::size_t>(index) < table.size())
+        table[static_cast<std::size_t>(index)] = nullptr;
 }
 
-// By index, first to last: a handler may empty slots (its own or others) meanwhile.
-template <class T, class TFn> void ForEachInSlots(std::vector<T*>& slots, TFn fn) {
-    for (std::size_t i = 0; i < slots.size(); ++i)
-        if (T* item = slots[i])
+// By index, first to last: a handler may empty table (its own or others) meanwhile.
+template <class T, class TFn> void ForEachInSlots(std::vector<T*>& table, TFn fn) {
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (T* item = table[i])
             fn(*item);
 }
 

@@ -7,18 +7,20 @@
 
 namespace {
 std::string& PlatformClientLibrary() {
-    static std::string name = kPlatformClientLibrary;
-    return name;
+    static std::string file = kPlatformClientLibrary;
+    return file;
 }
 } // namespace
-
-void SetPlatformClientLibrary(const std::string& fileName) {
-    PlatformClientLibrary() = fileName.empty() ? std::string(kPlatformClientLibrary) : fileName;
-}
 
 std::string FbLibraryFileName(const std::string& libraryName) {
     // The suite names the Windows client; on Linux the same client is libfbclient.
     return libraryName == kDefaultLibraryName ? PlatformClientLibrary() : libraryName;
+}
+
+std::string SetPlatformClientLibrary(std::string fileName) {
+    std::string before = std::move(PlatformClientLibrary());
+    PlatformClientLibrary() = fileName.empty() ? std::string(kPlatformClientLibrary) : std::move(fileName);
+    return before;
 }
 
 EOSError::EOSError(int errorCode, const std::string& systemText)

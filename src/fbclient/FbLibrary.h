@@ -23,9 +23,10 @@ inline constexpr const char* kDefaultLibraryName = "gds32.dll";
 inline constexpr const char* kPlatformClientLibrary = "libfbclient.so.2";
 std::string FbLibraryFileName(const std::string& libraryName);
 // Puts another file in the place of kPlatformClientLibrary for the rest of the process (the command
-// line's --client-library); an empty name puts the platform's back. Takes effect for libraries
-// loaded afterwards only: a loaded one stays registered under the default name.
-void SetPlatformClientLibrary(const std::string& fileName);
+// line's --client-library; tests: a client library missing at run time); an empty name puts the
+// platform's back. Returns the file in force before. Only libraries loaded afterwards see it: a
+// loaded one stays registered under the default name.
+std::string SetPlatformClientLibrary(std::string fileName);
 
 // The operating system's error, in the system's standard form "System Error.  Code: %d.\r\n%s".
 class EOSError : public Exception {

@@ -427,7 +427,6 @@ TEST_F(DialogTest, NeitherEnterInAnEditBoxNorPomocDoAnything) {
     QTest::keyClick(Edit("E_DatabaseDir"), Qt::Key_Return);
     QTest::keyClick(Edit("E_SerwerName"), Qt::Key_Enter);
     QTest::mouseClick(W<QPushButton>("BBpomoc"), Qt::LeftButton);
-    QTest::mouseClick(W<QPushButton>("Button1"), Qt::LeftButton); // the Test command is still to come
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_FALSE(dialog->WasBackup());
     EXPECT_EQ(ReadWholeFile(file), kLocal);
