@@ -20,33 +20,24 @@ bool HasOption(const std::string& options, const char* option) {
 
 constexpr int kLockPauseMs = 500;
 
-// The framework's StrToFloat: a decimal number with "." (blanks around it allowed); anything else
-// raises "'%s' is not a valid floating point value".
-double FbStrToFloat(const std::string& text) {
+// The framework's StrToFloat and StrToInt64: a number with "." (blanks around it and a leading "+"
+// allowed); anything else raises "'%s' is not a valid <kind> value".
+template <class T> T FbStrToNumber(const std::string& text, const char* kind) {
     const std::string trimmed = FbTrim(text);
-    double value = 0;
+    T value = 0;
     const char* first = trimmed.data();
     const char* last = first + trimmed.size();
     if (first != last && *first == '+')
         ++first;
     const auto [end, ec] = std::from_chars(first, last, value);
     if (trimmed.empty() || ec != std::errc() || end != last)
-        throw Exception("'" + text + "' is not a valid floating point value");
+        throw Exception("'" + text + "' is not a valid " + kind + " value");
     return value;
 }
 
-std::int64_t FbStrToInt64(const std::string& text) {
-    const std::string trimmed = FbTrim(text);
-    std::int64_t value = 0;
-    const char* first = trimmed.data();
-    const char* last = first + trimmed.size();
-    if (first != last && *first == '+')
-        ++first;
-    const auto [end, ec] = std::from_chars(first, last, value);
-    if (trimmed.empty() || ec != std::errc() || end != last)
-        throw Exception("'" + text + "' is not a valid integer value");
-    return value;
-}
+double FbStrToFloat(const std::string& text) { return FbStrToNumber<double>(text, "floating point"); }
+
+std::int64_t FbStrToInt64(const std::string& text) { return FbStrToNumber<std::int64_t>(text, "integer"); }
 
 } // namespace
 
