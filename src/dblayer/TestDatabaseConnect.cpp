@@ -5,9 +5,7 @@
 #include "core/UiPort.h"
 #include "dblayer/KwDatabase.h"
 #include "dblayer/LocalServer.h"
-#include "dberrors/ConnectionDiagnosis.h"
 #include "fbclient/FbErrors.h"
-#include "fbclient/FbLibrary.h"
 
 namespace {
 constexpr const char* sSerwerNieUruchomiony = "Serwer bazy danych nie jest uruchomiony.^Czy uruchomić?";
@@ -63,12 +61,8 @@ bool TTestDatabaseConnect::Test(bool showError) {
             FLastIBErrorCode = server->IBErrorCode();
             FLastSQLCode = server->SQLCode();
         }
-        if (showError) {
-            // What is most likely wrong goes under the server's message, which stays whole.
-            const std::string diagnosis = ConnectionDiagnosis(database.DBName(), FLastIBErrorCode,
-                                                              e.Message(), FbLibraryFileName(database.LibraryName()));
-            BladOk(sBladLaczenia + e.Message() + (diagnosis.empty() ? "" : "\rPrzyczyna: " + diagnosis), 100);
-        }
+        if (showError)
+            BladOk(sBladLaczenia + e.Message(), 100);
     }
     return result;
 }
