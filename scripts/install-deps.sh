@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     fonts-liberation locales
+    xvfb xdotool
     firebird3.0-server firebird3.0-utils firebird-dev libfbclient2
     clang-14 libclang-rt-14-dev
     "$@"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds the program (only it and what it needs; the test command
-# builds the rest) and starts it on its demonstration data: a local database directory with
-# systemkw.gdb and a shared directory with PROFILE, beside the program, where a fresh baza.set points.
+# builds the rest) and starts it on its demonstration data beside the program: a local database
+# directory with systemkw.gdb, a shared directory with PROFILE, and a baza.set pointing at both.
 # --build-only stops once the program and its data are there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +13,6 @@ scripts/make-demo-db.sh "$bin_dir"
 if [ "${1:-}" = "--build-only" ]; then
     exit 0
 fi
-# shellcheck source=demo-lock-env.sh
-source scripts/demo-lock-env.sh "$(cd "$bin_dir" && pwd)"
+# shellcheck source=demo-env.sh
+source scripts/demo-env.sh "$(cd "$bin_dir" && pwd)"
 exec "$bin_dir/zelwan" "$@"
