@@ -209,14 +209,12 @@ TEST_F(Desktop, AWrongPasswordShowsAnError) {
 
 // The run command's demonstration data as it comes, in the run command's environment: its baza.set
 // (a local database), the system database made on the embedded engine, no password given. The
-// program runs in a process namespace of its own, where no server process can be seen whatever the
-// machine runs, so the question comes; Alt+N answers "Nie" and the attachment goes through the
-// embedded engine. The engine gets a lock directory of the test's own: engines in different process
-// namespaces must not share one.
+// program looks for server processes in an empty process tree, so that none is seen whatever the
+// machine runs, and the question comes; Alt+N answers "Nie" and the attachment goes through the
+// embedded engine.
 TEST_F(Desktop, TheDemonstrationSettingsAskAboutTheServerAndNieAttachesThroughTheEmbeddedEngine) {
-    const fs::path lock = Dir / "lock";
-    fs::create_directories(lock);
-    Env.insert("FIREBIRD_LOCK", QString::fromStdString(lock.string()));
+    fs::create_directories(Dir / "proc");
+    Env.insert("ZELWAN_PROC_ROOT", QString::fromStdString(Dir / "proc"));
     Env.remove("ZELWAN_SYSKWR_PASSWORD");
     QProcess demo;
     demo.setProcessEnvironment(Env);
@@ -229,7 +227,7 @@ TEST_F(Desktop, TheDemonstrationSettingsAskAboutTheServerAndNieAttachesThroughTh
     TDisplay display;
     TProgram program(display, Dir.Path(), Env,
                      {"bash", "-c",
-                      "source \"$1\" \"$2\" && exec unshare --pid --fork --kill-child --mount-proc \"$3\"", "run",
+                      "source \"$1\" \"$2\" && exec \"$3\"", "run",
                       ZELWAN_SCRIPTS "/demo-env.sh", QString::fromStdString(Dir.Path().string())});
     const unsigned long dialog = PressTest(program);
     ASSERT_NE(dialog, 0u);
