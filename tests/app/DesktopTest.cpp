@@ -159,7 +159,7 @@ protected:
         program.Keys(outcome, "Return");
         program.Keys(dialog, "alt+a");
         EXPECT_TRUE(program.Ends()) << program.Captions();
-        EXPECT_EQ(program.ExitCode(), 0);
+        EXPECT_EQ(program.ExitCode(), 0) << program.Captions();
     }
     // No file the program may have written holds the password.
     void ExpectNoPasswordInFiles(const std::string& password) {
