@@ -23,11 +23,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -386,24 +388,37 @@ protected:
         QString Text;
     };
     // Answers the coming message windows in turn with the given keys, typed where the keyboard types
-    // them (the focused button), keeping what each showed.
-    void AnswerInTurn(std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys, const std::string& shot) {
+    // them (the focused button) once the window is active, keeping what each showed. A mnemonic
+    // animates its click, which lands a moment later, so each answer waits for a window other than the
+    // one answered before.
+    void AnswerInTurn(std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys, const std::string& shot,
+                      QPointer<QWidget> previous = nullptr) {
         if (keys.empty())
             return;
-        WhenModal([this, keys, shot](QWidget* modal) mutable {
+        auto* timer = new QTimer(qApp);
+        auto waited = std::make_shared<QElapsedTimer>();
+        waited->start();
+        timer->setInterval(10);
+        QObject::connect(timer, &QTimer::timeout, [this, timer, waited, keys, shot, previous]() mutable {
+            QWidget* modal = QApplication::activeModalWidget();
+            const bool next = modal && modal != previous;
+            if (!next && waited->elapsed() < 30000)
+                return;
+            timer->stop();
+            timer->deleteLater();
+            ASSERT_TRUE(next) << "no further window came";
             auto* okno = qobject_cast<TOknoKomunikat*>(modal);
             ASSERT_NE(okno, nullptr) << modal->metaObject()->className();
             shown.push_back({okno->windowTitle(), okno->TextBox()->toPlainText()});
             SaveShot(okno, shot + "-" + std::to_string(shown.size()));
             const auto [key, modifiers] = keys.front();
             keys.erase(keys.begin());
+            AnswerInTurn(keys, shot, okno);
+            // Keys reach a window once it is active; on a loaded machine that comes after it shows.
+            EXPECT_TRUE(QTest::qWaitForWindowActive(okno, 10000));
             QTest::keyClick(okno->focusWidget() ? okno->focusWidget() : okno, key, modifiers);
-            // A mnemonic animates its click, which lands a moment later: the next answer waits until
-            // this window is gone, so that it does not go to this one.
-            QPointer<TOknoKomunikat> self(okno);
-            EXPECT_TRUE(QTest::qWaitFor([&] { return !self || !self->isVisible(); }, 2000));
-            AnswerInTurn(keys, shot);
         });
+        timer->start();
     }
     std::vector<TShown> shown;
     TQtUserInterface port;
