@@ -145,18 +145,18 @@ protected:
                "\r\n";
     }
 
-    // Starts the program, presses Test in its dialog and returns the window that comes.
-    unsigned long PressTest(TProgram& program) {
+    // Presses Test in the program's dialog, then answers the windows that come in turn: each must carry
+    // the caption given and gets its keys. The last is the outcome; after it Alt+A (Anuluj) leaves the
+    // dialog, and the program must end by itself.
+    void PressTestAndAnswer(TProgram& program, const std::vector<std::pair<std::string, QString>>& windows) {
         const unsigned long dialog = program.WaitForWindow(kDialogTitle);
-        EXPECT_NE(dialog, 0u) << program.Captions();
-        if (dialog == 0)
-            return 0;
+        ASSERT_NE(dialog, 0u) << program.Captions();
         program.Click(dialog, kTestButtonX, kTestButtonY);
-        return dialog;
-    }
-    // Answers the outcome's window with Enter, then leaves the dialog with Alt+A (Anuluj).
-    void CloseWithAnuluj(TProgram& program, unsigned long outcome, unsigned long dialog) {
-        program.Keys(outcome, "Return");
+        for (const auto& [caption, keys] : windows) {
+            const unsigned long window = program.WaitForWindow(caption);
+            ASSERT_NE(window, 0u) << "no window \"" << caption << "\": " << program.Captions();
+            program.Keys(window, keys);
+        }
         program.Keys(dialog, "alt+a");
         EXPECT_TRUE(program.Ends()) << program.Captions();
         EXPECT_EQ(program.ExitCode(), 0) << program.Captions();
@@ -164,8 +164,9 @@ protected:
     // No file the program may have written holds the password.
     void ExpectNoPasswordInFiles(const std::string& password) {
         for (const auto& e : fs::recursive_directory_iterator(Dir.Path())) {
-            if (e.is_regular_file() && e.path().filename() != "zelwan" && e.path().extension() != ".gdb")
+            if (e.is_regular_file() && e.path().filename() != "zelwan" && e.path().extension() != ".gdb") {
                 EXPECT_EQ(ReadWholeFile(e.path()).find(password), std::string::npos) << e.path();
+            }
         }
     }
 
@@ -180,11 +181,7 @@ TEST_F(Desktop, RemoteSettingsThatWorkShowAnInformationAndAnulujPutsTheFileBack)
     ASSERT_EQ(::chmod((Dir / "baza.set").c_str(), 0640), 0);
     TDisplay display;
     TProgram program(display, Dir.Path(), Env);
-    const unsigned long dialog = PressTest(program);
-    ASSERT_NE(dialog, 0u);
-    const unsigned long outcome = program.WaitForWindow("Informacja");
-    ASSERT_NE(outcome, 0u) << program.Captions();
-    CloseWithAnuluj(program, outcome, dialog);
+    ASSERT_NO_FATAL_FAILURE(PressTestAndAnswer(program, {{"Informacja", "Return"}}));
     EXPECT_EQ(ReadWholeFile(Dir / "baza.set"), settings);
     struct stat st {};
     ASSERT_EQ(::stat((Dir / "baza.set").c_str(), &st), 0);
@@ -199,11 +196,7 @@ TEST_F(Desktop, AWrongPasswordShowsAnError) {
     WriteWholeFile(Dir / "baza.set", RemoteSettings());
     TDisplay display;
     TProgram program(display, Dir.Path(), Env);
-    const unsigned long dialog = PressTest(program);
-    ASSERT_NE(dialog, 0u);
-    const unsigned long outcome = program.WaitForWindow("Błąd");
-    ASSERT_NE(outcome, 0u) << program.Captions();
-    CloseWithAnuluj(program, outcome, dialog);
+    ASSERT_NO_FATAL_FAILURE(PressTestAndAnswer(program, {{"Błąd", "Return"}}));
     ExpectNoPasswordInFiles("zle-haslo-123");
 }
 
@@ -229,14 +222,7 @@ TEST_F(Desktop, TheDemonstrationSettingsAskAboutTheServerAndNieAttachesThroughTh
                      {"bash", "-c",
                       "source \"$1\" \"$2\" && exec \"$3\"", "run",
                       ZELWAN_SCRIPTS "/demo-env.sh", QString::fromStdString(Dir.Path().string())});
-    const unsigned long dialog = PressTest(program);
-    ASSERT_NE(dialog, 0u);
-    const unsigned long question = program.WaitForWindow("Pytanie");
-    ASSERT_NE(question, 0u) << program.Captions();
-    program.Keys(question, "alt+n");
-    const unsigned long outcome = program.WaitForWindow("Informacja");
-    ASSERT_NE(outcome, 0u) << program.Captions();
-    CloseWithAnuluj(program, outcome, dialog);
+    ASSERT_NO_FATAL_FAILURE(PressTestAndAnswer(program, {{"Pytanie", "alt+n"}, {"Informacja", "Return"}}));
     EXPECT_EQ(ReadWholeFile(Dir / "baza.set"), settings);
 }
 

@@ -23,13 +23,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTextEdit>
-#include <QTimer>
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -395,30 +393,20 @@ protected:
                       QPointer<QWidget> previous = nullptr) {
         if (keys.empty())
             return;
-        auto* timer = new QTimer(qApp);
-        auto waited = std::make_shared<QElapsedTimer>();
-        waited->start();
-        timer->setInterval(10);
-        QObject::connect(timer, &QTimer::timeout, [this, timer, waited, keys, shot, previous]() mutable {
-            QWidget* modal = QApplication::activeModalWidget();
-            const bool next = modal && modal != previous;
-            if (!next && waited->elapsed() < 30000)
-                return;
-            timer->stop();
-            timer->deleteLater();
-            ASSERT_TRUE(next) << "no further window came";
-            auto* okno = qobject_cast<TOknoKomunikat*>(modal);
-            ASSERT_NE(okno, nullptr) << modal->metaObject()->className();
-            shown.push_back({okno->windowTitle(), okno->TextBox()->toPlainText()});
-            SaveShot(okno, shot + "-" + std::to_string(shown.size()));
-            const auto [key, modifiers] = keys.front();
-            keys.erase(keys.begin());
-            AnswerInTurn(keys, shot, okno);
-            // Keys reach a window once it is active; on a loaded machine that comes after it shows.
-            EXPECT_TRUE(QTest::qWaitForWindowActive(okno, 10000));
-            QTest::keyClick(okno->focusWidget() ? okno->focusWidget() : okno, key, modifiers);
-        });
-        timer->start();
+        WhenModal(
+            [this, keys, shot](QWidget* modal) mutable {
+                auto* okno = qobject_cast<TOknoKomunikat*>(modal);
+                ASSERT_NE(okno, nullptr) << modal->metaObject()->className();
+                shown.push_back({okno->windowTitle(), okno->TextBox()->toPlainText()});
+                SaveShot(okno, shot + "-" + std::to_string(shown.size()));
+                const auto [key, modifiers] = keys.front();
+                keys.erase(keys.begin());
+                AnswerInTurn(keys, shot, okno);
+                // Keys reach a window once it is active; on a loaded machine that comes after it shows.
+                EXPECT_TRUE(QTest::qWaitForWindowActive(okno, 10000));
+                QTest::keyClick(okno->focusWidget() ? okno->focusWidget() : okno, key, modifiers);
+            },
+            previous);
     }
     std::vector<TShown> shown;
     TQtUserInterface port;
